@@ -1,0 +1,56 @@
+// The command line and the run: options, the run sequence from the disks (or
+// a BMP tile sheet) to the output file, and the output file with its
+// overwrite question.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "cli/image.h"
+
+struct run_settings {
+    const char* program_disk;  // borrowed from the argument list
+    const char* world_disk;
+    int sector_order;          // 1 DOS 3.3 order, 2 ProDOS order
+    int blur_level;            // 0, 1 or 2
+    int use_shape_bitmap;
+    const char* shape_bitmap;  // null unless "-s" was given
+    const char* output_file;
+    std::uint32_t gate_set;    // bit n-1: moon gate of phase n
+    int balloon;
+    int overwrite;
+    int exit_status;           // 1 until the output file has been written
+};
+
+inline constexpr std::uint32_t world_map_size = 0x10000;  // 256 x 256 tile numbers
+
+// --- command line ------------------------------------------------------------------
+void set_default_settings(run_settings* settings);
+// 0: go on with the run; 1: the run ends here with exit status 1.
+int parse_arguments(run_settings* settings, int argc, char** argv);
+void print_usage();
+
+// --- the run -------------------------------------------------------------------------
+// The whole tool: parse, run every stage, release; returns the exit status.
+int run_qarvex(int argc, char** argv);
+
+// --- output file -----------------------------------------------------------------------
+int write_bitmap_file(const char* path, const image_info* picture, int overwrite);
+int ask_yes_no(const char* question);
+
+// A FILE* that closes itself on every path. close() reports whether the
+// stream took everything written to it.
+struct file_owner {
+    std::FILE* file = nullptr;
+    file_owner() = default;
+    explicit file_owner(std::FILE* f) : file(f) {}
+    file_owner(const file_owner&) = delete;
+    file_owner& operator=(const file_owner&) = delete;
+    ~file_owner() { close(); }
+    int close() {
+        int result = 0;
+        if (file != nullptr && std::fclose(file) != 0) result = -1;
+        file = nullptr;
+        return result;
+    }
+};

@@ -1,0 +1,62 @@
+// The output file: test the path, ask before overwriting an existing entry,
+// then write the picture as a BMP file. A write counts only once the stream
+// has taken every byte and closed cleanly.
+#include <cstdio>
+
+#include <sys/stat.h>
+
+#include "bmp/bmp.h"
+#include "cli/cli.h"
+
+namespace {
+
+// Whether anything (a file, a directory, ...) stands at path.
+bool path_exists(const char* path) {
+#if defined(_WIN32)
+    struct _stat64 status;
+    return _stat64(path, &status) == 0;
+#else
+    struct stat status;
+    return stat(path, &status) == 0;
+#endif
+}
+
+}  // namespace
+
+int ask_yes_no(const char* question) {
+    std::printf("%s (Y or N): ", question);
+    std::fflush(stdout);
+    for (;;) {
+        const int c = std::getchar();
+        if (c == 'y' || c == 'Y') return 1;
+        if (c == 'n' || c == 'N') return 0;
+        // Standard input ended before an answer: that is a no, so nothing
+        // is overwritten.
+        if (c == EOF) return 0;
+    }
+}
+
+int write_bitmap_file(const char* path, const image_info* picture, int overwrite) {
+    bitmap_header header{};
+    if (create_bitmap_header(&header, static_cast<std::uint32_t>(picture->width),
+                             static_cast<std::uint32_t>(picture->height),
+                             static_cast<std::uint16_t>(picture->bit_count & 0xFFFFu)) < 0) {
+        std::printf("error: create bitmap header\n");
+        return -1;
+    }
+    if (!overwrite && path_exists(path)) {
+        std::printf("'%s' already exists\n", path);
+        if (ask_yes_no("overwrite ?") < 1) return -1;
+    }
+    file_owner output(std::fopen(path, "wb"));
+    if (output.file == nullptr) {
+        std::printf("error: open '%s'\n", path);
+        return -1;
+    }
+    if (write_bitmap(output.file, &header, picture->palette, picture->pixels) < 0 ||
+        output.close() != 0) {
+        std::printf("error: write bitmap '%s'\n", path);
+        return -1;
+    }
+    return 0;
+}
