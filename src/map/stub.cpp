@@ -3,4 +3,3 @@
 int read_disk_shapes(const char*, int, shape_sheet*) { return -1; }
 void patch_shape_tiles(std::uint8_t*, std::uint8_t*) {}
 void decode_shapes(std::uint8_t*, const std::uint8_t*) {}
-void compose_map(image_info*, const shape_sheet*, const std::uint8_t*, std::uint32_t, int) {}
