@@ -1,0 +1,143 @@
+// Reading a BMP file back: the 54 header bytes, the palette of an indexed
+// picture and the pixel rows, one stored row at a time through one row
+// buffer, unpacked into a picture laid out top row first with a byte a pixel
+// at 1, 4 and 8 bits. Nothing is sized before check_bitmap_header has passed
+// the header, and the file is never held in memory as a whole.
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "bmp/bmp.h"
+#include "bmp/bmp_format.h"
+
+namespace {
+
+// A block of at least one byte, so that a picture of no pixels still gets a
+// buffer of its own.
+void* allocate_bytes(std::size_t size) { return std::malloc(size == 0 ? 1 : size); }
+
+// The palette into its slot (allocated when empty), or stepped over when the
+// caller wants no palette. -1 or -2 after the line.
+int read_or_skip_palette(std::FILE* stream, std::uint32_t** palette_slot, int entries) {
+    const std::size_t bytes = static_cast<std::size_t>(entries) * bmp_format::palette_entry_bytes;
+    if (palette_slot == nullptr) {
+        if (std::fseek(stream, static_cast<long>(bytes), SEEK_CUR) == 0) return 0;
+        std::printf("error: read_bitmap() - can't read palette\n");
+        return -1;
+    }
+    if (*palette_slot == nullptr) {
+        *palette_slot = static_cast<std::uint32_t*>(allocate_bytes(bytes));
+        if (*palette_slot == nullptr) {
+            std::printf("error: memory exhaust!\n");
+            return -2;
+        }
+    }
+    if (read_palette(stream, *palette_slot, entries) < 0) {
+        std::printf("error: read_bitmap() - can't read palette\n");
+        return -1;
+    }
+    return 0;
+}
+
+// One stored row into width pixels of the picture: bits from the top bit
+// down at 1 bit, the high half first at 4 bits, the bytes themselves above.
+void unpack_row(const std::uint8_t* stored, std::uint32_t width, std::uint32_t bit_count,
+                std::uint8_t* out) {
+    if (bit_count == 1) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            out[x] = static_cast<std::uint8_t>((stored[x >> 3] >> (7 - (x & 7))) & 1);
+        }
+    } else if (bit_count == 4) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const unsigned byte = stored[x >> 1];
+            out[x] = static_cast<std::uint8_t>((x & 1) != 0 ? byte & 0x0F : byte >> 4);
+        }
+    } else {
+        std::memcpy(out, stored, static_cast<std::size_t>(width) * (bit_count / 8));
+    }
+}
+
+// The stored rows, bottom row of the picture first, into pixels.
+int read_rows(std::FILE* stream, const bitmap_header* header, std::uint8_t* pixels) {
+    const std::size_t row_size =
+        static_cast<std::size_t>(bitmap_row_size(header->width, header->bit_count));
+    const std::size_t stride =
+        static_cast<std::size_t>(header->width) * bmp_format::memory_pixel_bytes(header->bit_count);
+    auto* stored = static_cast<std::uint8_t*>(allocate_bytes(row_size));
+    if (stored == nullptr) {
+        std::printf("error: memory exhaust!\n");
+        return -2;
+    }
+    for (std::uint32_t r = header->height; r-- > 0;) {
+        if (std::fread(stored, 1, row_size, stream) != row_size) {
+            std::free(stored);
+            std::printf("error: read_bitmap() - can't read bitmap data\n");
+            return -1;
+        }
+        unpack_row(stored, header->width, header->bit_count, pixels + r * stride);
+    }
+    std::free(stored);
+    return 0;
+}
+
+}  // namespace
+
+int read_bitmap_header(std::FILE* stream, bitmap_header* header) {
+    std::array<std::uint8_t, bmp_format::header_bytes> bytes;
+    if (std::fread(bytes.data(), 1, bytes.size(), stream) != bytes.size()) return -1;
+    if (bytes[0] != bmp_format::magic[0] || bytes[1] != bmp_format::magic[1]) return -1;
+    const std::uint8_t* p = bytes.data() + 2;
+    header->file_length = get_le32(p, &p);
+    header->reserved1 = get_le16(p, &p);
+    header->reserved2 = get_le16(p, &p);
+    header->data_offset = get_le32(p, &p);
+    header->header_size = get_le32(p, &p);
+    header->width = get_le32(p, &p);
+    header->height = get_le32(p, &p);
+    header->planes = get_le16(p, &p);
+    header->bit_count = get_le16(p, &p);
+    header->compression = get_le32(p, &p);
+    header->data_length = get_le32(p, &p);
+    header->x_pixels_per_meter = get_le32(p, &p);
+    header->y_pixels_per_meter = get_le32(p, &p);
+    header->colors_used = get_le32(p, &p);
+    header->colors_important = get_le32(p, &p);
+    return check_bitmap_header(header);
+}
+
+int read_palette(std::FILE* stream, std::uint32_t* palette, int count) {
+    if (count < 1 || count > bmp_format::max_palette_entries) return -1;
+    std::array<std::uint8_t, bmp_format::max_palette_entries * bmp_format::palette_entry_bytes> stage;
+    const std::size_t bytes = static_cast<std::size_t>(count) * bmp_format::palette_entry_bytes;
+    if (std::fread(stage.data(), 1, bytes, stream) != bytes) return -1;
+    for (int i = 0; i < count; ++i) palette[i] = get_le32(&stage[static_cast<std::size_t>(i) * 4], nullptr);
+    return 0;
+}
+
+int read_bitmap(std::FILE* stream, bitmap_header* header, std::uint32_t** palette_slot,
+                std::uint8_t** pixel_slot) {
+    if (pixel_slot == nullptr) return -3;
+    if (read_bitmap_header(stream, header) < 0) {
+        std::printf("error: read_bitmap() - can't read bitmap header\n");
+        return -1;
+    }
+    // The header check has bounded this product to 32 bits.
+    const std::size_t pixel_bytes = static_cast<std::size_t>(header->width) *
+                                    bmp_format::memory_pixel_bytes(header->bit_count) *
+                                    header->height;
+    if (*pixel_slot == nullptr) {
+        *pixel_slot = static_cast<std::uint8_t*>(allocate_bytes(pixel_bytes));
+        if (*pixel_slot == nullptr) {
+            std::printf("error: memory exhaust!\n");
+            return -2;
+        }
+    }
+    const int entries = bmp_format::palette_entries(header->bit_count);
+    if (entries > 0) {
+        const int result = read_or_skip_palette(stream, palette_slot, entries);
+        if (result < 0) return result;
+    }
+    return read_rows(stream, header, *pixel_slot);
+}
