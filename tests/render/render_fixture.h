@@ -1,0 +1,46 @@
+// Small pictures for the colour passes: one scan-line pair (or a few) built
+// from a list of lit columns or random dots, held in a std::vector.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <random>
+#include <vector>
+
+#include "cli/image.h"
+
+struct test_picture {
+    std::vector<std::uint8_t> pixels;
+    image_info info{};
+};
+
+// A width x height picture at 4 bits, one byte a pixel, all dark. The vector
+// stays the pixels' owner: a pass that replaces them must not free them.
+inline void make_picture(test_picture* picture, int width, int height) {
+    picture->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    picture->info.width = width;
+    picture->info.height = height;
+    picture->info.bit_count = 4;
+    picture->info.byte_size = static_cast<std::uint32_t>(picture->pixels.size());
+    picture->info.pixels = picture->pixels.data();
+    picture->info.palette = nullptr;
+}
+
+// Lights the given columns of row 0.
+inline void light(test_picture* picture, std::initializer_list<int> columns) {
+    for (int x : columns) picture->pixels[static_cast<std::size_t>(x)] = 1;
+}
+
+// Random even rows as the tile decoder writes them: dots 0 or 1, a half-dot
+// marker now and then at columns 0, 14, 28, ...; the odd rows hold rubbish
+// that no pass may read.
+inline void scatter_dots(test_picture* picture, std::mt19937* random, int density) {
+    const int width = picture->info.width;
+    for (int r = 0; r < picture->info.height; ++r)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t& pixel = picture->pixels[static_cast<std::size_t>(r) * width + x];
+            if (r % 2 == 1) pixel = static_cast<std::uint8_t>((*random)() & 0xFF);
+            else if (x % 14 == 0 && (*random)() % 3 == 0) pixel = 255;
+            else pixel = static_cast<int>((*random)() % 100) < density ? 1 : 0;
+        }
+}
