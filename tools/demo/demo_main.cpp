@@ -1,0 +1,122 @@
+// qarvex-demo: writes a demo program disk and a demo world disk, under the
+// names qarvex reads by default, so that the tool has something to draw.
+//
+//   qarvex-demo [--do|--po] [--seed N] [DIR]
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "demo.h"
+#include "diskbuild.h"
+
+namespace {
+
+constexpr const char* program_disk_name = "KQboot.dsk";
+constexpr const char* world_disk_name = "kqvellmara.dsk";
+constexpr std::uint8_t binary_file_type = 0x04;
+constexpr std::uint16_t shape_load_address = 0x6000;
+constexpr std::uint32_t default_seed = 1987;
+
+struct demo_settings {
+    int order = 1;
+    std::uint32_t seed = default_seed;
+    std::string dir = ".";
+};
+
+void print_demo_usage() {
+    std::printf("usage: qarvex-demo [--do|--po] [--seed N] [DIR]\n");
+    std::printf("        writes the demo disks %s and %s into DIR (default .)\n",
+                program_disk_name, world_disk_name);
+    std::printf("        --do|--po    sector order of both images (default --do)\n");
+    std::printf("        --seed N     world of seed N (default %u)\n",
+                static_cast<unsigned>(default_seed));
+}
+
+// 0: go on; 1: stop with status 0 (help); -1: stop with status 1.
+int parse_demo_arguments(int argc, char** argv, demo_settings* settings) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-?") {
+            print_demo_usage();
+            return 1;
+        } else if (argument == "--do") {
+            settings->order = 1;
+        } else if (argument == "--po") {
+            settings->order = 2;
+        } else if (argument == "--seed") {
+            char* end = nullptr;
+            if (i + 1 >= argc) {
+                std::printf("error: no seed value\n");
+                return -1;
+            }
+            const unsigned long long value = std::strtoull(argv[++i], &end, 0);
+            if (end == argv[i] || *end != '\0' || value > UINT32_MAX) {
+                std::printf("error: illegal seed value: %s\n", argv[i]);
+                return -1;
+            }
+            settings->seed = static_cast<std::uint32_t>(value);
+        } else if (!argument.empty() && argument[0] == '-') {
+            std::printf("error: unknown option '%s'\n", argument.c_str());
+            return -1;
+        } else {
+            settings->dir = argument;
+        }
+    }
+    return 0;
+}
+
+int write_program_disk(const std::string& path, int order) {
+    std::vector<std::uint8_t> file0;
+    std::vector<std::uint8_t> file1;
+    std::string problem;
+    if (!build_shape_files(&file0, &file1, &problem)) {
+        std::printf("error: %s\n", problem.c_str());
+        return -1;
+    }
+    built_disk disk{};
+    start_disk(&disk);
+    if (add_file(&disk, "S\x01HP0", binary_file_type,
+                 binary_file_contents(shape_load_address, file0)) < 0 ||
+        add_file(&disk, "S\x01HP1", binary_file_type,
+                 binary_file_contents(shape_load_address, file1)) < 0) {
+        std::printf("error: can't add the shape files\n");
+        return -1;
+    }
+    return save_disk(&disk, path, order);
+}
+
+int write_world_disk(const std::string& path, int order, std::uint32_t seed) {
+    built_disk disk{};
+    start_disk(&disk);
+    put_raw(&disk, 0, generate_world(seed));  // tracks 0 to 15
+    return save_disk(&disk, path, order);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    demo_settings settings;
+    const int parsed = parse_demo_arguments(argc, argv, &settings);
+    if (parsed != 0) return parsed > 0 ? 0 : 1;
+    std::error_code error;
+    std::filesystem::create_directories(settings.dir, error);
+    const std::filesystem::path dir = settings.dir;
+    const std::string program_path = (dir / program_disk_name).string();
+    const std::string world_path = (dir / world_disk_name).string();
+    if (write_program_disk(program_path, settings.order) < 0) {
+        std::printf("error: write '%s'\n", program_path.c_str());
+        return 1;
+    }
+    if (write_world_disk(world_path, settings.order, settings.seed) < 0) {
+        std::printf("error: write '%s'\n", world_path.c_str());
+        return 1;
+    }
+    std::printf("wrote %s and %s (%s order, seed %u)\n", program_path.c_str(),
+                world_path.c_str(), settings.order == 2 ? "ProDOS" : "DOS 3.3",
+                static_cast<unsigned>(settings.seed));
+    return 0;
+}
