@@ -1,0 +1,117 @@
+// Loading a whole disk image into memory, settling its sector order, and
+// releasing the record with everything it owns.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "disk/disk_internal.h"
+
+namespace {
+
+// An image needs 18 whole tracks: the catalog lives on track 17.
+constexpr std::int32_t min_tracks = 18;
+constexpr long max_image_size = 0x7FFFFFFF; // size is held in 32 bits
+
+// Steps 2-8 of the open: the whole file read as one item into disk->data.
+int load_image_bytes(disk_image* disk, const char* path) {
+    file_closer in{std::fopen(path, "rb")};
+    if (in.file == nullptr) {
+        std::printf("open error '%s'\n", path);
+        return -1;
+    }
+    if (std::fseek(in.file, 0, SEEK_END) != 0) {
+        std::printf("seek error '%s' (SEEK_END)\n", path);
+        return -1;
+    }
+    // A length that a 32-bit size can't hold counts as a failed seek to the end.
+    const long length = std::ftell(in.file);
+    if (length < 0 || length > max_image_size) {
+        std::printf("seek error '%s' (SEEK_END)\n", path);
+        return -1;
+    }
+    disk->size = static_cast<std::int32_t>(length);
+    disk->tracks = disk->size / track_size;
+    if (std::fseek(in.file, 0, SEEK_SET) != 0) {
+        std::printf("seek error '%s' (SEEK_SET)\n", path);
+        return -1;
+    }
+    // At least one byte, so that an empty file fails at the read, not here.
+    disk->data = static_cast<std::uint8_t*>(std::malloc(disk->size > 0 ? disk->size : 1));
+    if (disk->data == nullptr) {
+        std::printf("memory exhaust!\n");
+        return -1;
+    }
+    if (std::fread(disk->data, static_cast<std::size_t>(disk->size), 1, in.file) != 1) {
+        std::printf("read error '%s'\n", path);
+        return -1;
+    }
+    return 0;
+}
+
+// Reads the catalog in the order asked for, or detects the order: DOS 3.3
+// first, then ProDOS. Detection can pick DOS order for a ProDOS image, since
+// the VTOC and the first catalog sector sit at the same place in both.
+int settle_order(disk_image* disk, int cut_loops) {
+    if (disk->order == dos_order || disk->order == prodos_order) {
+        disk->sector_map = disk->order == dos_order ? &dos_sector_map : &prodos_sector_map;
+        return read_catalog(disk, cut_loops);
+    }
+    disk->sector_map = &dos_sector_map;
+    if (read_catalog(disk, cut_loops) == 0) {
+        disk->order = dos_order;
+        return 0;
+    }
+    disk->sector_map = &prodos_sector_map;
+    if (read_catalog(disk, cut_loops) == 0) {
+        disk->order = prodos_order;
+        return 0;
+    }
+    disk->sector_map = &dos_sector_map;
+    return -1;
+}
+
+} // namespace
+
+std::int32_t locate_sector(const disk_image* disk, int track, int sector) {
+    if (track < 0 || sector < 0 || sector >= sectors_per_track || disk->sector_map == nullptr)
+        return -1;
+    const std::int64_t offset =
+        (static_cast<std::int64_t>(track) * sectors_per_track + (*disk->sector_map)[sector]) *
+        sector_size;
+    if (offset + sector_size > disk->size)
+        return -1;
+    return static_cast<std::int32_t>(offset);
+}
+
+int open_disk_image(disk_image* disk, const char* path, int order, int cut_loops) {
+    std::memset(disk, 0, sizeof *disk); // padding included: an all-zero record
+    disk->order = order;
+    disk->sector_map = &dos_sector_map;
+    if (load_image_bytes(disk, path) < 0)
+        return -1;
+    if (disk->tracks < min_tracks) {
+        std::printf("disk image size error\n");
+        std::printf("can't get catalog '%s'\n", path);
+        return -1;
+    }
+    if (settle_order(disk, cut_loops) < 0) {
+        std::printf("can't get catalog '%s'\n", path);
+        return -1;
+    }
+    // Files whose lists could not be read stay unreadable; the others can be read.
+    if (read_ts_lists(disk) < 0)
+        std::printf("can't get track/sector list '%s'\n", path);
+    return 0;
+}
+
+void release_disk_image(disk_image* disk, int free_record) {
+    if (disk == nullptr)
+        return;
+    free_catalog(disk);
+    std::free(disk->data);
+    if (free_record != 0) {
+        std::free(disk);
+        return;
+    }
+    std::memset(disk, 0, sizeof *disk); // padding included: an all-zero record
+}
