@@ -43,11 +43,18 @@ constexpr std::array<double, 16> luma_table = {0.0,  0.25, 0.25, 0.5,  0.25, 0.5
 constexpr std::array<double, 16> hue_table = {no_hue, 45,  315, 0,      225, no_hue, 270, 315,
                                               135,    90,  no_hue, 45,  180, 135,    225, no_hue};
 
-// Colour of every window key (phase * 32 + window) and run, blue first, and
-// the hue each key puts into the hue line.
+// Hues are compared only for equality, and every hue a pattern pair can have
+// is a multiple of 22.5 degrees below 360: the scan line keeps each as its
+// step number, 0 to 15, so that 0.0 degrees is code 0, the value the pass
+// leaves in a no-hue entry it has passed and the value of the margins.
+constexpr double hue_step = 22.5;
+constexpr std::uint8_t no_hue_code = 16;  // a no-hue entry the pass has not reached
+
+// Colour of every window key (phase * 32 + window) and run, as 0x00RRGGBB
+// stored blue first, and the hue code each key puts into the hue line.
 struct window_colours {
-    std::array<double, window_keys> hue;
-    std::array<std::array<std::uint8_t, 3>, window_keys * run_kinds> bgr;
+    std::array<std::uint8_t, window_keys> hue_code;
+    std::array<std::uint32_t, window_keys * run_kinds> colour;
 };
 
 // Patterns A (columns x-2..x+1) and B (x-1..x+2) of a window whose sample x
@@ -95,6 +102,13 @@ void decode_sample(double luma, int lit, double saturation, double hue, std::uin
     bgr[0] = clamp_channel((y - i * 1.107 + q * 1.7046) * output_scale);
 }
 
+std::uint8_t code_hue(double hue) {
+    if (hue < no_hue_below) return no_hue_code;
+    const auto code = static_cast<std::uint8_t>(hue / hue_step);
+    assert(code * hue_step == hue && code < no_hue_code);
+    return code;
+}
+
 void build_window_colours(window_colours* colours) {
     for (unsigned key = 0; key < window_keys; ++key) {
         int a = 0;
@@ -103,35 +117,37 @@ void build_window_colours(window_colours* colours) {
         const int lit = (key >> 2) & 1u;
         const double luma = (luma_table[a] + luma_table[b]) / 2.0;
         const double hue = average_hue(a, b);
-        colours->hue[key] = hue;
+        colours->hue_code[key] = code_hue(hue);
         for (int run = 0; run < run_kinds; ++run) {
-            std::uint8_t* bgr = colours->bgr[key * run_kinds + run].data();
+            std::array<std::uint8_t, 3> bgr{};
             if (hue < no_hue_below || run == no_hue_run) {
-                decode_sample(luma, lit, 0.0, 0.0, bgr);
-                continue;
+                decode_sample(luma, lit, 0.0, 0.0, bgr.data());
+            } else {
+                const double saturation = (run + run_radius) / (run_radius * saturation_divisor_factor);
+                decode_sample(luma, lit, saturation, hue, bgr.data());
             }
-            const double saturation = (run + run_radius) / (run_radius * saturation_divisor_factor);
-            decode_sample(luma, lit, saturation, hue, bgr);
+            colours->colour[key * run_kinds + run] =
+                bgr[0] | static_cast<std::uint32_t>(bgr[1]) << 8 | static_cast<std::uint32_t>(bgr[2]) << 16;
         }
     }
 }
 
-// Pass 1: the window key and hue of every column. The subcarrier phase of
-// column x is x + phase (mod 4).
+// Pass 1: the window key and hue code of every column. The subcarrier phase
+// of column x is x + phase (mod 4).
 void read_row_keys(const std::uint8_t* row, std::int32_t width, int join_ends, unsigned phase,
-                   const window_colours* colours, std::uint8_t* key_line, double* hues) {
+                   const window_colours* colours, std::uint8_t* key_line, std::uint8_t* hues) {
     unsigned window = read_window(row, width, 0, join_ends);
     std::int32_t x = 0;
     for (; x + 3 < width; ++x) {
         const unsigned key = (((static_cast<unsigned>(x) + phase) & 3u) << 5) | window;
         key_line[x] = static_cast<std::uint8_t>(key);
-        hues[x] = colours->hue[key];
+        hues[x] = colours->hue_code[key];
         window = ((window << 1) | static_cast<unsigned>(row[x + 3] != 0)) & 31u;
     }
     for (; x < width; ++x) {
         const unsigned key = (((static_cast<unsigned>(x) + phase) & 3u) << 5) | window;
         key_line[x] = static_cast<std::uint8_t>(key);
-        hues[x] = colours->hue[key];
+        hues[x] = colours->hue_code[key];
         const int next = read_lit(row, width, std::int64_t{x} + 3, join_ends);
         window = ((window << 1) | static_cast<unsigned>(next)) & 31u;
     }
@@ -141,63 +157,73 @@ void read_row_keys(const std::uint8_t* row, std::int32_t width, int join_ends, u
 // as it passes, so a neighbour at index j reads 0.0 there once j is behind
 // column x. Beyond the row ends: the other end of the ring (behind x when it
 // wraps from the right) or, without join_ends, the margin's 0.0.
-double read_neighbour_hue(const double* hues, std::int32_t width, int join_ends, std::int32_t x,
-                          std::int32_t j) {
+std::uint8_t read_neighbour_hue(const std::uint8_t* hues, std::int32_t width, int join_ends,
+                                std::int32_t x, std::int32_t j) {
     if (j < 0 || j >= width) {
         if (!join_ends) return hues[j];  // margin entry
         j = j < 0 ? j + width : j - width;
     }
-    const double hue = hues[j];
-    return j < x && hue < no_hue_below ? 0.0 : hue;
+    const std::uint8_t hue = hues[j];
+    return j < x && hue == no_hue_code ? 0 : hue;
 }
 
 // Equal-hue neighbours of column x, counted outward on each side up to the
 // first unequal one, exactly as the pass reads them.
-std::uint8_t count_run_at(const double* hues, std::int32_t width, int join_ends, std::int32_t x) {
-    const double hue = hues[x];
+int count_run_at(const std::uint8_t* hues, std::int32_t width, int join_ends, std::int32_t x) {
+    const std::uint8_t hue = hues[x];
     int run = 0;
     for (std::int32_t k = -1; k >= -run_radius; --k, ++run)
         if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue) break;
     for (std::int32_t k = 1; k <= run_radius; ++k, ++run)
         if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue) break;
-    return static_cast<std::uint8_t>(run);
+    return run;
 }
 
-// Pass 2: the run of every column (no_hue_run for a column without hue).
-// Inside the row, a column's left neighbours are all behind it and its right
-// ones all ahead, so chains of equal values give the runs: to the left over
-// the hues as the pass leaves them, to the right over the hues as they are.
-// The six columns at each end read across the row end and are counted one by
-// one.
-void count_row_runs(const double* hues, std::int32_t width, int join_ends, std::uint8_t* run_line) {
+// Pass 2: the run of every column, turned with its key into the index of its
+// colour. Inside the row a column's left neighbours are all behind it and its
+// right ones all ahead, so chains of equal codes give the runs: to the left
+// over the codes as the pass leaves them, to the right over the codes as they
+// are. The six columns at each end read across the row end and are counted
+// one by one.
+void count_row_runs(const std::uint8_t* hues, const std::uint8_t* key_line, std::int32_t width,
+                    int join_ends, std::uint16_t* colour_line) {
     int left = 0;
-    double before = 0.0;
+    unsigned before = 0x100;  // no code: column 0 has no left neighbour in the row
     for (std::int32_t x = 0; x < width; ++x) {
-        const double passed = hues[x] < no_hue_below ? 0.0 : hues[x];
-        left = x > 0 && passed == before ? std::min(left + 1, run_radius) : 0;
-        run_line[x] = static_cast<std::uint8_t>(left);
+        const unsigned passed = hues[x] == no_hue_code ? 0u : hues[x];
+        left = passed == before ? std::min(left + 1, run_radius) : 0;
+        colour_line[x] = static_cast<std::uint16_t>(left);
         before = passed;
     }
     int right = 0;
+    unsigned after = 0x100;
     for (std::int32_t x = width - 1; x >= 0; --x) {
-        right = x + 1 < width && hues[x + 1] == hues[x] ? std::min(right + 1, run_radius) : 0;
-        run_line[x] = hues[x] < no_hue_below ? no_hue_run : static_cast<std::uint8_t>(run_line[x] + right);
+        right = hues[x] == after ? std::min(right + 1, run_radius) : 0;
+        after = hues[x];
+        const int run = hues[x] == no_hue_code ? no_hue_run : colour_line[x] + right;
+        colour_line[x] = static_cast<std::uint16_t>(key_line[x] * run_kinds + run);
     }
     for (std::int32_t x = 0; x < width; ++x) {
         if (x == run_radius && width - run_radius > x) x = width - run_radius;
-        if (run_line[x] != no_hue_run) run_line[x] = count_run_at(hues, width, join_ends, x);
+        if (hues[x] != no_hue_code)
+            colour_line[x] = static_cast<std::uint16_t>(key_line[x] * run_kinds +
+                                                        count_run_at(hues, width, join_ends, x));
     }
 }
 
-// Pass 3: look the colour of every column up.
-void write_row_colours(const std::uint8_t* key_line, const std::uint8_t* run_line, std::int32_t width,
+// Pass 3: look the colour of every column up. Each colour is stored as four
+// bytes of which the fourth is overwritten by the next column; the last
+// column of the row is stored byte by byte, since the row may end the buffer.
+void write_row_colours(const std::uint16_t* colour_line, std::int32_t width,
                        const window_colours* colours, std::uint8_t* out) {
-    for (std::int32_t x = 0; x < width; ++x) {
-        const std::uint8_t* bgr = colours->bgr[key_line[x] * run_kinds + run_line[x]].data();
-        out[3 * x] = bgr[0];
-        out[3 * x + 1] = bgr[1];
-        out[3 * x + 2] = bgr[2];
-    }
+    if (width <= 0) return;
+    for (std::int32_t x = 0; x + 1 < width; ++x)
+        std::memcpy(out + 3 * x, &colours->colour[colour_line[x]], 4);
+    const std::uint32_t last = colours->colour[colour_line[width - 1]];
+    std::uint8_t* end = out + 3 * (width - 1);
+    end[0] = static_cast<std::uint8_t>(last);
+    end[1] = static_cast<std::uint8_t>(last >> 8);
+    end[2] = static_cast<std::uint8_t>(last >> 16);
 }
 
 }  // namespace
@@ -217,10 +243,11 @@ double average_hue(int a, int b) {
 
 namespace {
 
-// The three working lines of a call, allocated in this order. hue_line holds
-// each column's hue as its patterns give it; the colour look-up needs besides
-// only the window key and the run of each column, which luma_line and
-// saturation_line carry in their place, a byte a column.
+// The three working lines of a call, line length doubles each, allocated in
+// this order. The decode keeps in them what its look-up needs, less than a
+// double a column: hue_line the hue code of each column (a byte, after the
+// margin), luma_line its window key (a byte) and saturation_line the index of
+// its colour (two bytes).
 struct working_lines {
     double* luma_line;
     double* hue_line;
@@ -283,18 +310,18 @@ int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
 
     window_colours colours;
     build_window_colours(&colours);
-    // Margin entries stay 0.0 for the whole call (calloc), as the pass reads them.
-    double* hues = lines.hue_line + margin;
+    // Margin entries stay code 0 (0.0 degrees) for the whole call (calloc).
+    std::uint8_t* hues = reinterpret_cast<std::uint8_t*>(lines.hue_line) + margin;
     auto* key_line = reinterpret_cast<std::uint8_t*>(lines.luma_line);
-    auto* run_line = reinterpret_cast<std::uint8_t*>(lines.saturation_line);
+    auto* colour_line = reinterpret_cast<std::uint16_t*>(lines.saturation_line);
     const unsigned phase = static_cast<unsigned>(phase_offset) & 3u;
     for (std::int32_t r = 0; r < height; r += 2) {
         std::uint8_t* row = picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
         std::uint8_t* out = output + static_cast<std::size_t>(r) * out_stride;
         resolve_markers(row, width, join_ends);
         read_row_keys(row, width, join_ends, phase, &colours, key_line, hues);
-        count_row_runs(hues, width, join_ends, run_line);
-        write_row_colours(key_line, run_line, width, &colours, out);
+        count_row_runs(hues, key_line, width, join_ends, colour_line);
+        write_row_colours(colour_line, width, &colours, out);
         if (r + 1 < height) std::memcpy(out + out_stride, out, out_stride);
     }
 
