@@ -176,7 +176,6 @@ void place_catalog(built_disk* disk, const std::vector<built_sector>& chain) {
 
 void delete_last_file(built_disk* disk) {
     std::uint8_t* entry = sector_bytes(disk, disk->last_entry) + disk->last_entry_offset;
-    entry[3 + name_size - 1] = entry[0];
     entry[0] = 0xFF;
 }
 

@@ -50,8 +50,8 @@ void put_link(built_disk* disk, built_sector at, built_sector next);
 // 0/0) and clears the links of the formatted chain 17/15 ... 17/1 that it does
 // not use. Entries already added stay where they are.
 void place_catalog(built_disk* disk, const std::vector<built_sector>& chain);
-// Marks the last added file deleted the DOS way: its T/S list track moves to
-// the last name byte and 0xFF takes its place.
+// Marks the last added file deleted: 0xFF in place of its T/S list track. The
+// name stays whole (DOS itself keeps the old track in the last name byte).
 void delete_last_file(built_disk* disk);
 // Sets pair `index` of the last added file's T/S list number `list`.
 void put_last_pair(built_disk* disk, int list, int index, built_sector pair);
