@@ -102,8 +102,7 @@ int check_bitmap_header(bitmap_header* header) {
         std::printf("error: check_bitmap_header() - unknown bit count\n");
         return -1;
     }
-    const std::uint32_t offset =
-        bmp_format::header_bytes + static_cast<std::uint32_t>(entries) * bmp_format::palette_entry_bytes;
+    const std::uint32_t offset = bmp_format::data_offset(entries);
     // The expected data length as 32-bit fields hold it; a size that wraps
     // here is refused by the size limits below.
     const std::uint32_t data = static_cast<std::uint32_t>(

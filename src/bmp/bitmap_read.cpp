@@ -109,10 +109,12 @@ int read_bitmap_header(std::FILE* stream, bitmap_header* header) {
 
 int read_palette(std::FILE* stream, std::uint32_t* palette, int count) {
     if (count < 1 || count > bmp_format::max_palette_entries) return -1;
-    std::array<std::uint8_t, bmp_format::max_palette_entries * bmp_format::palette_entry_bytes> stage;
+    std::array<std::uint8_t, bmp_format::max_palette_bytes> stage;
     const std::size_t bytes = static_cast<std::size_t>(count) * bmp_format::palette_entry_bytes;
     if (std::fread(stage.data(), 1, bytes, stream) != bytes) return -1;
-    for (int i = 0; i < count; ++i) palette[i] = get_le32(&stage[static_cast<std::size_t>(i) * 4], nullptr);
+    for (int i = 0; i < count; ++i) {
+        palette[i] = get_le32(&stage[static_cast<std::size_t>(i) * 4], nullptr);
+    }
     return 0;
 }
 

@@ -75,7 +75,7 @@ bool write_packed_row(std::FILE* stream, const std::uint8_t* row, std::uint32_t 
     std::array<std::uint8_t, stage_bytes + 4> stage;
     const std::uint64_t per_byte = bit_count == 1 ? 8 : 2;
     const std::uint64_t data = bmp_format::row_data_bytes(width, bit_count);
-    const std::size_t fill = static_cast<std::size_t>(bmp_format::row_bytes(width, bit_count) - data);
+    const std::size_t fill = bmp_format::row_fill(width, bit_count);
     for (std::uint64_t done = 0; done < data;) {
         std::size_t count = data - done < stage_bytes ? static_cast<std::size_t>(data - done)
                                                       : stage_bytes;
@@ -97,7 +97,7 @@ bool write_rows(std::FILE* stream, const bitmap_header* header, const std::uint8
     const std::uint32_t width = header->width;
     const std::uint32_t bit_count = header->bit_count;
     const std::uint64_t data = bmp_format::row_data_bytes(width, bit_count);
-    const std::size_t fill = static_cast<std::size_t>(bmp_format::row_bytes(width, bit_count) - data);
+    const std::size_t fill = bmp_format::row_fill(width, bit_count);
     const std::size_t stride =
         static_cast<std::size_t>(width) * bmp_format::memory_pixel_bytes(bit_count);
     if (pixels == nullptr) return header->height == 0 || data == 0;
@@ -134,10 +134,10 @@ int create_bitmap_header(bitmap_header* header, std::uint32_t width, std::uint32
     header->bit_count = bit_count;
     const int entries = bmp_format::palette_entries(bit_count);
     if (entries < 0) return -1;
-    header->data_offset =
-        bmp_format::header_bytes + static_cast<std::uint32_t>(entries) * bmp_format::palette_entry_bytes;
+    header->data_offset = bmp_format::data_offset(entries);
     // Unsigned 32-bit arithmetic, as the fields hold it.
-    header->data_length = static_cast<std::uint32_t>(bmp_format::row_bytes(width, bit_count) * height);
+    const std::uint64_t data = bmp_format::row_bytes(width, bit_count) * height;
+    header->data_length = static_cast<std::uint32_t>(data);
     header->file_length = header->data_length + header->data_offset;
     return 0;
 }
@@ -166,7 +166,7 @@ int write_bitmap_header(std::FILE* stream, const bitmap_header* header) {
 
 int write_palette(std::FILE* stream, const std::uint32_t* palette, int count) {
     if (count < 1 || count > bmp_format::max_palette_entries) return -1;
-    std::array<std::uint8_t, bmp_format::max_palette_entries * bmp_format::palette_entry_bytes> stage;
+    std::array<std::uint8_t, bmp_format::max_palette_bytes> stage;
     for (int i = 0; i < count; ++i) put_le32(&stage[static_cast<std::size_t>(i) * 4], palette[i]);
     return write_all(stream, stage.data(), static_cast<std::size_t>(count) * 4) ? 0 : -1;
 }

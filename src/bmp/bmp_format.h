@@ -2,6 +2,7 @@
 // reader: header sizes, palette sizes and the length of a stored row.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace bmp_format {
@@ -11,6 +12,7 @@ inline constexpr std::uint32_t info_header_bytes = 40;  // Windows V3
 inline constexpr std::uint32_t palette_entry_bytes = 4;  // blue, green, red, fourth byte
 inline constexpr int max_palette_entries = 256;         // 8 bits a pixel
 inline constexpr std::uint8_t magic[2] = {0x42, 0x4D};  // "BM"
+inline constexpr std::size_t max_palette_bytes = 256 * palette_entry_bytes;
 
 // Palette entries that stand behind the header: 2, 16 or 256 for the indexed
 // bit counts, 0 for 16, 24 and 32 bits, -1 for a bit count the format lacks.
@@ -24,6 +26,11 @@ inline int palette_entries(std::uint32_t bit_count) {
     case 32: return 0;
     default: return -1;
     }
+}
+
+// Where the pixel rows begin: right behind the header and the palette.
+inline std::uint32_t data_offset(int entries) {
+    return header_bytes + static_cast<std::uint32_t>(entries) * palette_entry_bytes;
 }
 
 // Bytes of pixel data in one stored row, before the fill: 8 pixels a byte at
@@ -40,6 +47,11 @@ inline std::uint64_t row_data_bytes(std::uint32_t width, std::uint32_t bit_count
 // A stored row: its data raised to the next multiple of 4 bytes.
 inline std::uint64_t row_bytes(std::uint32_t width, std::uint32_t bit_count) {
     return (row_data_bytes(width, bit_count) + 3) & ~std::uint64_t{3};
+}
+
+// Zero bytes behind the data of a stored row: 0 to 3.
+inline std::size_t row_fill(std::uint32_t width, std::uint32_t bit_count) {
+    return static_cast<std::size_t>(row_bytes(width, bit_count) - row_data_bytes(width, bit_count));
 }
 
 // Bytes a pixel takes in a picture in memory: 1 for 1, 4 and 8 bits.

@@ -7,33 +7,32 @@ using namespace bmp_test;
 namespace {
 
 void patch(bytes* file, std::size_t at, int size, std::uint32_t value) {
-    for (int k = 0; k < size; ++k) (*file)[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(value >> (8 * k));
+    for (int k = 0; k < size; ++k)
+        (*file)[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(value >> (8 * k));
 }
 
-bytes f_file(std::uint16_t bits) {
-    bytes file;
-    write_bytes(6, 5, bits, f_palette(bits <= 8 ? bits : 1).data(), f_pixels(bits).data(), &file);
-    return file;
-}
-
-}  // namespace
+} // namespace
 
 TEST(bitmap_read, round_trips_every_bit_count_and_width) {
     for (std::uint16_t bits : {1, 4, 8, 16, 24, 32}) {
         for (std::uint32_t w : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 17u, 70001u}) {
-            const std::uint32_t h = w > 100 ? 1 : w % 4;  // heights 0 to 3
+            const std::uint32_t h = w > 100 ? 1 : w % 4; // heights 0 to 3
             bytes pixels(std::size_t{w} * h * ((bits + 7) / 8));
-            for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
-            const auto palette = f_palette(bits <= 8 ? bits : 1);
+            for (std::size_t i = 0; i < pixels.size(); ++i)
+                pixels[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
+            const auto palette = f_palette(bits);
             bytes file;
-            ASSERT_EQ(write_bytes(w, h, bits, bits <= 8 ? palette.data() : nullptr, pixels.data(), &file), 0);
+            ASSERT_EQ(
+                write_bytes(w, h, bits, bits <= 8 ? palette.data() : nullptr, pixels.data(), &file),
+                0);
             const read_outcome r = read_bytes(file);
             ASSERT_EQ(r.result, 0) << bits << " bits, width " << w << ": " << r.out;
             // A picture of no rows has data length 0, which the check corrects aloud.
             EXPECT_EQ(r.out, h == 0 ? "warning: check_bitmap_header() - data length is 0 ... "
                                       "corrected: 0x0\n"
                                     : "");
-            for (auto& p : pixels) p = bits == 1 ? p != 0 : bits == 4 ? p & 15 : p;
+            for (auto& p : pixels)
+                p = bits == 1 ? p != 0 : bits == 4 ? p & 15 : p;
             EXPECT_EQ(r.pixels, pixels) << bits << " bits, width " << w;
             if (bits <= 8) {
                 EXPECT_EQ(r.palette, palette);
@@ -47,8 +46,16 @@ TEST(bitmap_read, header_rules_print_their_line) {
     const std::string rule = "error: check_bitmap_header() - ";
     const std::string data0 = "warning: check_bitmap_header() - data length is 0 ... corrected: 0x";
     const std::string file0 = "warning: check_bitmap_header() - file length is 0\n";
-    struct edit { std::size_t at; int size; std::uint32_t value; };
-    struct row { std::vector<edit> edits; int result; std::string out; };
+    struct edit {
+        std::size_t at;
+        int size;
+        std::uint32_t value;
+    };
+    struct row {
+        std::vector<edit> edits;
+        int result;
+        std::string out;
+    };
     const std::string header_type = rule + "not supported header type - support only Windows V3\n";
     const row rows[] = {
         {{}, 0, ""},
@@ -56,7 +63,7 @@ TEST(bitmap_read, header_rules_print_their_line) {
         {{{14, 4, 108}}, -1, header_type + refused},
         {{{14, 4, 124}}, -1, header_type + refused},
         {{{26, 2, 2}}, -1, refused},
-        {{{0, 2, 0x424D}}, -1, refused},  // "MB"
+        {{{0, 2, 0x424D}}, -1, refused}, // "MB"
         {{{30, 4, 3}}, -1, rule + "not support compression\n" + refused},
         {{{30, 4, 1}}, -1, rule + "not support compression\n" + refused},
         {{{28, 2, 2}}, -1, rule + "unknown bit count\n" + refused},
@@ -69,18 +76,23 @@ TEST(bitmap_read, header_rules_print_their_line) {
         {{{2, 4, 0x400}}, -1, rule + "file length 0x400 < 0x45E\n" + refused},
         // Sizes the format's rules let through on wrapped 32-bit numbers.
         {{{22, 4, 0xFFFFFFFB}}, -1, rule + "data length 0x28 != 0xFFFFFFD8\n" + refused},
-        {{{22, 4, 0xFFFFFFFB}, {2, 4, 0}, {34, 4, 0}}, -1,
+        {{{22, 4, 0xFFFFFFFB}, {2, 4, 0}, {34, 4, 0}},
+         -1,
          data0 + "FFFFFFD8\n" + file0 + rule + "top-down bitmap not supported\n" + refused},
-        {{{18, 4, 0x10000}, {22, 4, 0x10000}, {2, 4, 0}, {34, 4, 0}}, -1,
+        {{{18, 4, 0x10000}, {22, 4, 0x10000}, {2, 4, 0}, {34, 4, 0}},
+         -1,
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
-        {{{28, 2, 32}, {10, 4, 54}, {18, 4, 0x40000001}, {22, 4, 1}, {34, 4, 4}, {2, 4, 58}}, -1,
+        {{{28, 2, 32}, {10, 4, 54}, {18, 4, 0x40000001}, {22, 4, 1}, {34, 4, 4}, {2, 4, 58}},
+         -1,
          rule + "bitmap size too large\n" + refused},
-        {{{18, 4, 0x80000000}, {22, 4, 0}, {34, 4, 0}, {2, 4, 0}}, -1,
+        {{{18, 4, 0x80000000}, {22, 4, 0}, {34, 4, 0}, {2, 4, 0}},
+         -1,
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
     };
     for (const row& x : rows) {
         bytes file = f_file(8);
-        for (const edit& e : x.edits) patch(&file, e.at, e.size, e.value);
+        for (const edit& e : x.edits)
+            patch(&file, e.at, e.size, e.value);
         const read_outcome r = read_bytes(file);
         EXPECT_EQ(r.result, x.result) << x.out;
         EXPECT_EQ(r.out, x.out);
@@ -100,7 +112,7 @@ TEST(bitmap_read, slots_are_filled_in_place_or_left_out) {
     bytes pixels(30, 0xAA);
     std::uint8_t* slot = pixels.data();
     std::rewind(f);
-    EXPECT_EQ(read_bitmap(f, &header, nullptr, &slot), 0);  // palette stepped over
+    EXPECT_EQ(read_bitmap(f, &header, nullptr, &slot), 0); // palette stepped over
     EXPECT_EQ(slot, pixels.data());
     EXPECT_EQ(pixels, f_pixels(4));
     std::uint32_t entry = 0;
@@ -113,7 +125,8 @@ TEST(bitmap_read, slots_are_filled_in_place_or_left_out) {
 TEST(bitmap_read, every_cut_of_a_file_is_refused_with_its_line) {
     const bytes file = f_file(8);
     for (std::size_t cut = 0; cut <= file.size(); ++cut) {
-        const read_outcome r = read_bytes(bytes(file.begin(), file.begin() + static_cast<long>(cut)));
+        const read_outcome r =
+            read_bytes(bytes(file.begin(), file.begin() + static_cast<long>(cut)));
         const char* line = cut == file.size() ? ""
                            : cut < 54         ? "error: read_bitmap() - can't read bitmap header\n"
                            : cut < 1078       ? "error: read_bitmap() - can't read palette\n"
