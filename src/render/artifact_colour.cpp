@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "render/render.h"
 
@@ -65,27 +66,32 @@ constexpr colour_table make_colour_table(bool blur) {
 constexpr colour_table plain_table = make_colour_table(false);
 constexpr colour_table blur_table = make_colour_table(true);
 
-// Colours one scan line in place and copies it to the row below. The lit bits
-// beyond the row end are read before the first write, since with join_ends
-// they are the first samples of the row.
-void colour_scan_line(std::uint8_t* row, std::uint8_t* below, std::int32_t width, int join_ends,
-                      const colour_table* table) {
+// Colours one scan line in place. The lit bits beyond the row end are read
+// before the first write, since with join_ends they are the first samples of
+// the row. Four columns a step, so that each takes its phase's part of the
+// table without computing it.
+void colour_scan_line(std::uint8_t* row, std::int32_t width, int join_ends, const colour_table* table) {
     std::array<unsigned, 3> beyond{};
     for (std::int32_t j = 0; j < 3; ++j)
         beyond[j] = static_cast<unsigned>(read_lit(row, width, std::int64_t{width} + j, join_ends));
+    const std::uint8_t* colours = table->data();
     unsigned window = read_window(row, width, 0, join_ends);
     std::int32_t x = 0;
-    for (; x + 3 < width; ++x) {
-        const std::uint8_t c = (*table)[((static_cast<unsigned>(x) & 3u) << 5) | window];
-        row[x] = c;
-        below[x] = c;
-        window = ((window << 1) | static_cast<unsigned>(row[x + 3] != 0)) & 31u;
+    for (; x + 6 < width; x += 4) {
+        const unsigned w1 = ((window << 1) | static_cast<unsigned>(row[x + 3] != 0)) & 31u;
+        const unsigned w2 = ((w1 << 1) | static_cast<unsigned>(row[x + 4] != 0)) & 31u;
+        const unsigned w3 = ((w2 << 1) | static_cast<unsigned>(row[x + 5] != 0)) & 31u;
+        const unsigned w4 = ((w3 << 1) | static_cast<unsigned>(row[x + 6] != 0)) & 31u;
+        row[x] = colours[window];
+        row[x + 1] = colours[32 + w1];
+        row[x + 2] = colours[64 + w2];
+        row[x + 3] = colours[96 + w3];
+        window = w4;
     }
     for (; x < width; ++x) {
-        const std::uint8_t c = (*table)[((static_cast<unsigned>(x) & 3u) << 5) | window];
-        row[x] = c;
-        below[x] = c;
-        window = ((window << 1) | beyond[x + 3 - width]) & 31u;
+        row[x] = colours[((static_cast<unsigned>(x) & 3u) << 5) | window];
+        const unsigned next = x + 3 < width ? row[x + 3] != 0 : beyond[x + 3 - width];
+        window = ((window << 1) | next) & 31u;
     }
 }
 
@@ -105,9 +111,8 @@ void colour_bitmap(image_info* picture, int join_ends, int blur) {
     const colour_table* table = blur ? &blur_table : &plain_table;
     for (std::int32_t r = 0; r < height; r += 2) {
         std::uint8_t* row = picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
-        // An unpaired last row is coloured on its own.
-        std::uint8_t* below = r + 1 < height ? row + width : row;
         resolve_markers(row, width, join_ends);
-        colour_scan_line(row, below, width, join_ends, table);
+        colour_scan_line(row, width, join_ends, table);
+        if (r + 1 < height) std::memcpy(row + width, row, static_cast<std::size_t>(width));
     }
 }
