@@ -8,7 +8,14 @@
 // 5-sample window, its subcarrier phase and that run. So the colours of all
 // 4 phases x 32 windows x 14 runs (13: no hue) are computed once a call, with
 // the very double expressions of the per-sample decode, and each sample is a
-// table look-up. Only the run needs the scan line's hues.
+// table look-up.
+//
+// The run, too, is local: the hues of the six neighbours either side come
+// from the lit samples up to eight columns away. Away from the row ends the
+// left run follows from columns x-8..x+2 and the right run from x-2..x+8, so
+// two tables of 4 phases x 2048 windows give a sample's colour index as one
+// sum. The eight columns at each end read across the row end (a ring, or the
+// margins) and are decoded one by one from a line of hue codes.
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -50,11 +57,19 @@ constexpr std::array<double, 16> hue_table = {no_hue, 45,  315, 0,      225, no_
 constexpr double hue_step = 22.5;
 constexpr std::uint8_t no_hue_code = 16;  // a no-hue entry the pass has not reached
 
+constexpr int run_reach = run_radius + 2;   // columns a run reads either side
+constexpr int run_windows = 1 << (run_reach + 3);  // lit samples of x-8..x+2 (or x-2..x+8)
+
 // Colour of every window key (phase * 32 + window) and run, as 0x00RRGGBB
-// stored blue first, and the hue code each key puts into the hue line.
+// stored blue first, and the hue code of each key. left_index[phase][w] is
+// key * run_kinds + left run for the lit samples w of columns x-8..x+2 (x+2 in
+// bit 0), or the no-hue colour's index; right_run[phase][w] the right run for
+// those of x-2..x+8 (x+8 in bit 0), 0 for a sample without hue.
 struct window_colours {
     std::array<std::uint8_t, window_keys> hue_code;
     std::array<std::uint32_t, window_keys * run_kinds> colour;
+    std::array<std::uint16_t, 4 * run_windows> left_index;
+    std::array<std::uint8_t, 4 * run_windows> right_run;
 };
 
 // Patterns A (columns x-2..x+1) and B (x-1..x+2) of a window whose sample x
@@ -132,25 +147,35 @@ void build_window_colours(window_colours* colours) {
     }
 }
 
-// Pass 1: the window key and hue code of every column. The subcarrier phase
-// of column x is x + phase (mod 4).
-void read_row_keys(const std::uint8_t* row, std::int32_t width, int join_ends, unsigned phase,
-                   const window_colours* colours, std::uint8_t* key_line, std::uint8_t* hues) {
-    unsigned window = read_window(row, width, 0, join_ends);
-    std::int32_t x = 0;
-    for (; x + 3 < width; ++x) {
-        const unsigned key = (((static_cast<unsigned>(x) + phase) & 3u) << 5) | window;
-        key_line[x] = static_cast<std::uint8_t>(key);
-        hues[x] = colours->hue_code[key];
-        window = ((window << 1) | static_cast<unsigned>(row[x + 3] != 0)) & 31u;
-    }
-    for (; x < width; ++x) {
-        const unsigned key = (((static_cast<unsigned>(x) + phase) & 3u) << 5) | window;
-        key_line[x] = static_cast<std::uint8_t>(key);
-        hues[x] = colours->hue_code[key];
-        const int next = read_lit(row, width, std::int64_t{x} + 3, join_ends);
-        window = ((window << 1) | static_cast<unsigned>(next)) & 31u;
-    }
+// The run tables, for sample x of subcarrier phase `phase` inside a row: to
+// the left over the hues as the saturation pass leaves them (a passed no-hue
+// column reads 0.0, code 0), to the right over the hues as they are.
+void build_run_tables(window_colours* colours) {
+    for (unsigned phase = 0; phase < 4; ++phase)
+        for (unsigned w = 0; w < run_windows; ++w) {
+            const unsigned key = phase * 32 + (w & 31u);
+            const std::uint8_t hue = colours->hue_code[key];
+            int left = 0;
+            for (unsigned k = 1; k <= run_radius && hue != no_hue_code; ++k, ++left) {
+                const std::uint8_t code = colours->hue_code[((phase - k) & 3u) * 32 + ((w >> k) & 31u)];
+                if ((code == no_hue_code ? 0 : code) != hue) break;
+            }
+            colours->left_index[phase * run_windows + w] =
+                static_cast<std::uint16_t>(key * run_kinds + (hue == no_hue_code ? no_hue_run : left));
+            const unsigned centre = phase * 32 + ((w >> run_radius) & 31u);
+            int right = 0;
+            for (unsigned k = 1; k <= run_radius && colours->hue_code[centre] != no_hue_code; ++k, ++right) {
+                const unsigned shift = run_radius - k;
+                if (colours->hue_code[((phase + k) & 3u) * 32 + ((w >> shift) & 31u)] != colours->hue_code[centre])
+                    break;
+            }
+            colours->right_run[phase * run_windows + w] = static_cast<std::uint8_t>(right);
+        }
+}
+
+// Window key of column x, whose subcarrier phase is x + phase (mod 4).
+unsigned read_key(const std::uint8_t* row, std::int32_t width, int join_ends, unsigned phase, std::int32_t x) {
+    return (((static_cast<unsigned>(x) + phase) & 3u) << 5) | read_window(row, width, x, join_ends);
 }
 
 // The saturation pass goes left to right and turns a no-hue entry into 0.0
@@ -179,51 +204,53 @@ int count_run_at(const std::uint8_t* hues, std::int32_t width, int join_ends, st
     return run;
 }
 
-// Pass 2: the run of every column, turned with its key into the index of its
-// colour. Inside the row a column's left neighbours are all behind it and its
-// right ones all ahead, so chains of equal codes give the runs: to the left
-// over the codes as the pass leaves them, to the right over the codes as they
-// are. The six columns at each end read across the row end and are counted
-// one by one.
-void count_row_runs(const std::uint8_t* hues, const std::uint8_t* key_line, std::int32_t width,
-                    int join_ends, std::uint16_t* colour_line) {
-    int left = 0;
-    unsigned before = 0x100;  // no code: column 0 has no left neighbour in the row
+// Everything about one scan line that its columns share.
+struct scan_line {
+    const std::uint8_t* row;
+    std::int32_t width;
+    int join_ends;
+    unsigned phase;
+    std::uint8_t* hues;  // hue codes; margin entries before and after stay 0
+    std::uint8_t* out;   // blue, green, red
+};
+
+// The columns within reach of a row end, one by one: first the hue codes of
+// every column their runs read, then their colours.
+void decode_row_ends(const scan_line* line, const window_colours* colours) {
+    const std::int32_t width = line->width;
+    const std::int32_t zone = 2 * run_reach - 2;  // columns whose hue a row end's runs read
     for (std::int32_t x = 0; x < width; ++x) {
-        const unsigned passed = hues[x] == no_hue_code ? 0u : hues[x];
-        left = passed == before ? std::min(left + 1, run_radius) : 0;
-        colour_line[x] = static_cast<std::uint16_t>(left);
-        before = passed;
-    }
-    int right = 0;
-    unsigned after = 0x100;
-    for (std::int32_t x = width - 1; x >= 0; --x) {
-        right = hues[x] == after ? std::min(right + 1, run_radius) : 0;
-        after = hues[x];
-        const int run = hues[x] == no_hue_code ? no_hue_run : colour_line[x] + right;
-        colour_line[x] = static_cast<std::uint16_t>(key_line[x] * run_kinds + run);
+        if (x == zone && width - zone > x) x = width - zone;
+        line->hues[x] = colours->hue_code[read_key(line->row, width, line->join_ends, line->phase, x)];
     }
     for (std::int32_t x = 0; x < width; ++x) {
-        if (x == run_radius && width - run_radius > x) x = width - run_radius;
-        if (hues[x] != no_hue_code)
-            colour_line[x] = static_cast<std::uint16_t>(key_line[x] * run_kinds +
-                                                        count_run_at(hues, width, join_ends, x));
+        if (x == run_reach && width - run_reach > x) x = width - run_reach;
+        const unsigned key = read_key(line->row, width, line->join_ends, line->phase, x);
+        const int run = line->hues[x] == no_hue_code ? no_hue_run
+                                                      : count_run_at(line->hues, width, line->join_ends, x);
+        const std::uint32_t colour = colours->colour[key * run_kinds + static_cast<unsigned>(run)];
+        line->out[3 * x] = static_cast<std::uint8_t>(colour);
+        line->out[3 * x + 1] = static_cast<std::uint8_t>(colour >> 8);
+        line->out[3 * x + 2] = static_cast<std::uint8_t>(colour >> 16);
     }
 }
 
-// Pass 3: look the colour of every column up. Each colour is stored as four
-// bytes of which the fourth is overwritten by the next column; the last
-// column of the row is stored byte by byte, since the row may end the buffer.
-void write_row_colours(const std::uint16_t* colour_line, std::int32_t width,
-                       const window_colours* colours, std::uint8_t* out) {
-    if (width <= 0) return;
-    for (std::int32_t x = 0; x + 1 < width; ++x)
-        std::memcpy(out + 3 * x, &colours->colour[colour_line[x]], 4);
-    const std::uint32_t last = colours->colour[colour_line[width - 1]];
-    std::uint8_t* end = out + 3 * (width - 1);
-    end[0] = static_cast<std::uint8_t>(last);
-    end[1] = static_cast<std::uint8_t>(last >> 8);
-    end[2] = static_cast<std::uint8_t>(last >> 16);
+// The columns between, whose runs stay inside the row: a 17-sample window
+// (x-8 in bit 16, x+8 in bit 0) slides along, and each colour is stored as
+// four bytes of which the fourth belongs to the next column, written later.
+void decode_row_inside(const scan_line* line, const window_colours* colours) {
+    const std::int32_t width = line->width;
+    if (width <= 2 * run_reach) return;
+    const std::uint8_t* row = line->row;
+    unsigned window = 0;
+    for (std::int32_t p = 0; p < 2 * run_reach; ++p) window = (window << 1) | (row[p] != 0);
+    for (std::int32_t x = run_reach; x < width - run_reach; ++x) {
+        window = ((window << 1) | (row[x + run_reach] != 0)) & (2u * run_windows * 32u - 1u);
+        const unsigned phase = ((static_cast<unsigned>(x) + line->phase) & 3u) * run_windows;
+        const unsigned index = colours->left_index[phase + (window >> (run_reach - 2))] +
+                               colours->right_run[phase + (window & (run_windows - 1u))];
+        std::memcpy(line->out + 3 * x, &colours->colour[index], 4);
+    }
 }
 
 }  // namespace
@@ -243,39 +270,20 @@ double average_hue(int a, int b) {
 
 namespace {
 
-// The three working lines of a call, line length doubles each, allocated in
-// this order. The decode keeps in them what its look-up needs, less than a
-// double a column: hue_line the hue code of each column (a byte, after the
-// margin), luma_line its window key (a byte) and saturation_line the index of
-// its colour (two bytes).
-struct working_lines {
-    double* luma_line;
-    double* hue_line;
-    double* saturation_line;
-};
-
-void release_lines(working_lines* lines) {
-    std::free(lines->luma_line);
-    std::free(lines->hue_line);
-    std::free(lines->saturation_line);
-}
-
-// 0, or -1 after the out-of-memory line with nothing left allocated.
-int allocate_lines(working_lines* lines, std::size_t line_length, std::uint64_t output_size,
-                   std::uint8_t** output) {
-    *lines = working_lines{};
+// The call's working line of hue codes, a byte a column with its margins, and
+// the 24-bit picture: 0, or -1 after the out-of-memory line with nothing left
+// allocated.
+int allocate_buffers(std::size_t line_length, std::uint64_t output_size, std::uint8_t** hue_line,
+                     std::uint8_t** output) {
     *output = nullptr;
-    lines->luma_line = static_cast<double*>(std::malloc(line_length * sizeof(double)));
-    if (lines->luma_line != nullptr)
-        lines->hue_line = static_cast<double*>(std::calloc(line_length, sizeof(double)));
-    if (lines->hue_line != nullptr)
-        lines->saturation_line = static_cast<double*>(std::malloc(line_length * sizeof(double)));
+    *hue_line = static_cast<std::uint8_t*>(std::calloc(line_length, 1));
     // The picture's byte size is a 32-bit quantity: a larger output cannot be had.
-    if (lines->saturation_line != nullptr && output_size <= UINT32_MAX)
+    if (*hue_line != nullptr && output_size <= UINT32_MAX)
         *output = allocate_pixels(static_cast<std::size_t>(output_size));
     if (*output != nullptr) return 0;
     std::printf("ERROR: memory exhausted!\n");
-    release_lines(lines);
+    std::free(*hue_line);
+    *hue_line = nullptr;
     return -1;
 }
 
@@ -302,27 +310,24 @@ int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
     const std::int32_t margin = join_ends ? 0 : edge_margin;
     const std::size_t line_length = static_cast<std::size_t>(width) + 2 * static_cast<std::size_t>(margin);
     const std::size_t out_stride = 3 * static_cast<std::size_t>(width);
-    working_lines lines;
+    std::uint8_t* hue_line = nullptr;
     std::uint8_t* output = nullptr;
-    if (allocate_lines(&lines, line_length, std::uint64_t{out_stride} * static_cast<std::uint64_t>(height),
-                       &output) < 0)
+    if (allocate_buffers(line_length, std::uint64_t{out_stride} * static_cast<std::uint64_t>(height),
+                         &hue_line, &output) < 0)
         return -1;
 
-    window_colours colours;
+    window_colours colours;  // 32 KiB of tables
     build_window_colours(&colours);
-    // Margin entries stay code 0 (0.0 degrees) for the whole call (calloc).
-    std::uint8_t* hues = reinterpret_cast<std::uint8_t*>(lines.hue_line) + margin;
-    auto* key_line = reinterpret_cast<std::uint8_t*>(lines.luma_line);
-    auto* colour_line = reinterpret_cast<std::uint16_t*>(lines.saturation_line);
-    const unsigned phase = static_cast<unsigned>(phase_offset) & 3u;
+    build_run_tables(&colours);
+    scan_line line{nullptr, width, join_ends, static_cast<unsigned>(phase_offset) & 3u, hue_line + margin, nullptr};
     for (std::int32_t r = 0; r < height; r += 2) {
         std::uint8_t* row = picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
-        std::uint8_t* out = output + static_cast<std::size_t>(r) * out_stride;
+        line.row = row;
+        line.out = output + static_cast<std::size_t>(r) * out_stride;
         resolve_markers(row, width, join_ends);
-        read_row_keys(row, width, join_ends, phase, &colours, key_line, hues);
-        count_row_runs(hues, key_line, width, join_ends, colour_line);
-        write_row_colours(colour_line, width, &colours, out);
-        if (r + 1 < height) std::memcpy(out + out_stride, out, out_stride);
+        decode_row_inside(&line, &colours);
+        decode_row_ends(&line, &colours);
+        if (r + 1 < height) std::memcpy(line.out + out_stride, line.out, out_stride);
     }
 
     release_pixels(picture->pixels);
@@ -330,6 +335,6 @@ int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
     picture->byte_size = static_cast<std::uint32_t>(out_stride * static_cast<std::size_t>(height));
     picture->bit_count = 24;
     picture->palette = nullptr;
-    release_lines(&lines);
+    std::free(hue_line);
     return 0;
 }

@@ -143,6 +143,7 @@ TEST(ArtifactColour, TablePassMatchesTheRulesSampleBySample) {
                 test_picture fast;
                 make_picture(&fast, width, width > 1000 ? 4 : 12);
                 scatter_dots(&fast, &random, 10 + 20 * blur + 5 * join_ends);
+                if (join_ends) scatter_bytes(&fast, &random);
                 test_picture slow = fast;
                 slow.info.pixels = slow.pixels.data();
                 colour_bitmap(&fast.info, join_ends, blur);

@@ -226,12 +226,13 @@ TEST(NtscDecode, OutOfMemoryLeavesThePictureUnchanged) {
 
 TEST(NtscDecode, LookUpPassMatchesTheSlowDecode) {
     std::mt19937 random(1984);
-    for (int width : {9, 10, 11, 13, 28, 7168})
+    for (int width : {9, 10, 11, 13, 16, 17, 18, 28, 7168})
         for (int join_ends = 0; join_ends < 2; ++join_ends)
             for (int offset = 0; offset < 4; ++offset) {
                 test_picture picture;
-                make_picture(&picture, width, width > 1000 ? 4 : 32);
+                make_picture(&picture, width, width > 1000 ? 8 : 64);
                 scatter_dots(&picture, &random, 15 + 10 * offset);
+                if (offset % 2 == 1) scatter_bytes(&picture, &random);
                 const retouched out = retouch(picture, join_ends, offset);
                 ASSERT_EQ(out.result, 0);
                 ASSERT_EQ(out.pixels, slow_retouch(picture, join_ends, offset))

@@ -44,3 +44,24 @@ inline void scatter_dots(test_picture* picture, std::mt19937* random, int densit
             else pixel = static_cast<int>((*random)() % 100) < density ? 1 : 0;
         }
 }
+
+// Even rows as the tile decoder writes hi-res bytes: seven dots of two
+// samples each, shifted by the half-dot marker when the high bit is set. The
+// bytes come mostly from the solid colour patterns, so that long runs of one
+// hue occur as they do in a real map.
+inline void scatter_bytes(test_picture* picture, std::mt19937* random) {
+    static const std::uint8_t patterns[] = {0x00, 0x7F, 0x55, 0x2A, 0xD5, 0xAA, 0xFF, 0x80};
+    const int width = picture->info.width;
+    for (int r = 0; r < picture->info.height; r += 2)
+        for (int x0 = 0; x0 < width; x0 += 14) {
+            const std::uint32_t pick = (*random)();
+            const auto byte = static_cast<std::uint8_t>(pick % 4 == 0 ? pick >> 8 : patterns[(pick >> 8) % 8]);
+            std::uint8_t dots[14];
+            int at = 0;
+            if (byte & 0x80) dots[at++] = 255;
+            for (int i = 0; i < 7 && at < 14; ++i)
+                for (int half = 0; half < 2 && at < 14; ++half) dots[at++] = (byte >> i) & 1;
+            for (int i = 0; i < 14 && x0 + i < width; ++i)
+                picture->pixels[static_cast<std::size_t>(r) * width + x0 + i] = dots[i];
+        }
+}
