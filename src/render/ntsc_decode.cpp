@@ -28,37 +28,37 @@
 
 namespace {
 
-constexpr double no_hue = -99.9;            // hue of patterns 0, 5, 10, 15
-constexpr double no_hue_below = -1.0;       // any hue below this is none
-constexpr std::int32_t edge_margin = 10;    // line entries either side without join_ends
-constexpr int run_radius = 6;               // neighbours compared on each side
+constexpr double no_hue = -99.9;         // hue of patterns 0, 5, 10, 15
+constexpr double no_hue_below = -1.0;    // any hue below this is none
+constexpr std::int32_t edge_margin = 10; // line entries either side without join_ends
+constexpr int run_radius = 6;            // neighbours compared on each side
 constexpr double saturation_divisor_factor = 3.0;
 constexpr double saturation_factor = 0.7;
-constexpr double hue_rotation = 10.0;       // degrees
+constexpr double hue_rotation = 10.0; // degrees
 constexpr double i_amplitude = 0.595716;
 constexpr double q_amplitude = 0.522591;
 constexpr double output_scale = 255.0;
 
-constexpr int window_keys = 4 * 32;          // subcarrier phase x 5-sample window
-constexpr int run_kinds = 2 * run_radius + 2;  // runs 0..12, and no hue
+constexpr int window_keys = 4 * 32;           // subcarrier phase x 5-sample window
+constexpr int run_kinds = 2 * run_radius + 2; // runs 0..12, and no hue
 constexpr std::uint8_t no_hue_run = 2 * run_radius + 1;
 
 // Luma of a pattern: its set bits / 4.
 constexpr std::array<double, 16> luma_table = {0.0,  0.25, 0.25, 0.5,  0.25, 0.5,  0.5,  0.75,
                                                0.25, 0.5,  0.5,  0.75, 0.5,  0.75, 0.75, 1.0};
 // Hue of a pattern in degrees, or no_hue.
-constexpr std::array<double, 16> hue_table = {no_hue, 45,  315, 0,      225, no_hue, 270, 315,
-                                              135,    90,  no_hue, 45,  180, 135,    225, no_hue};
+constexpr std::array<double, 16> hue_table = {no_hue, 45, 315,    0,  225, no_hue, 270, 315,
+                                              135,    90, no_hue, 45, 180, 135,    225, no_hue};
 
 // Hues are compared only for equality, and every hue a pattern pair can have
 // is a multiple of 22.5 degrees below 360: the scan line keeps each as its
 // step number, 0 to 15, so that 0.0 degrees is code 0, the value the pass
 // leaves in a no-hue entry it has passed and the value of the margins.
 constexpr double hue_step = 22.5;
-constexpr std::uint8_t no_hue_code = 16;  // a no-hue entry the pass has not reached
+constexpr std::uint8_t no_hue_code = 16; // a no-hue entry the pass has not reached
 
-constexpr int run_reach = run_radius + 2;   // columns a run reads either side
-constexpr int run_windows = 1 << (run_reach + 3);  // lit samples of x-8..x+2 (or x-2..x+8)
+constexpr int run_reach = run_radius + 2;         // columns a run reads either side
+constexpr int run_windows = 1 << (run_reach + 3); // lit samples of x-8..x+2 (or x-2..x+8)
 
 // Colour of every window key (phase * 32 + window) and run, as 0x00RRGGBB
 // stored blue first, and the hue code of each key. left_index[phase][w] is
@@ -78,22 +78,26 @@ void read_patterns(unsigned phase, unsigned window, int* a, int* b) {
     *a = 0;
     *b = 0;
     for (int k = -2; k <= 2; ++k) {
-        if (((window >> (2 - k)) & 1u) == 0) continue;
+        if (((window >> (2 - k)) & 1u) == 0)
+            continue;
         const int weight = 1 << ((phase + static_cast<unsigned>(k + 2)) & 3u);
-        if (k <= 1) *a |= weight;
-        if (k >= -1) *b |= weight;
+        if (k <= 1)
+            *a |= weight;
+        if (k >= -1)
+            *b |= weight;
     }
 }
 
 const hue_angle* find_hue_angle(double degrees) {
     for (const hue_angle& angle : hue_angles)
-        if (angle.degrees == degrees) return &angle;
-    assert(!"a hue outside the sixteen reachable ones");
+        if (angle.degrees == degrees)
+            return &angle;
+    assert(false && "a hue outside the sixteen reachable ones");
     return &hue_angles[0];
 }
 
 std::uint8_t clamp_channel(double value) {
-    const int channel = static_cast<int>(value);  // truncation toward zero
+    const int channel = static_cast<int>(value); // truncation toward zero
     return static_cast<std::uint8_t>(std::clamp(channel, 0, 255));
 }
 
@@ -105,10 +109,12 @@ void decode_sample(double luma, int lit, double saturation, double hue, std::uin
         return;
     }
     double s = saturation;
-    if (!lit) y = y * s;
+    if (!lit)
+        y = y * s;
     s = s * saturation_factor;
     double h = hue + hue_rotation;
-    if (h > 360.0) h = h - 360.0;
+    if (h > 360.0)
+        h = h - 360.0;
     const hue_angle* angle = find_hue_angle(h);
     const double i = angle->sine * s * i_amplitude;
     const double q = angle->cosine * s * q_amplitude;
@@ -118,7 +124,8 @@ void decode_sample(double luma, int lit, double saturation, double hue, std::uin
 }
 
 std::uint8_t code_hue(double hue) {
-    if (hue < no_hue_below) return no_hue_code;
+    if (hue < no_hue_below)
+        return no_hue_code;
     const auto code = static_cast<std::uint8_t>(hue / hue_step);
     assert(code * hue_step == hue && code < no_hue_code);
     return code;
@@ -130,7 +137,9 @@ void build_window_colours(window_colours* colours) {
         int b = 0;
         read_patterns(key >> 5, key & 31u, &a, &b);
         const int lit = (key >> 2) & 1u;
-        const double luma = (luma_table[a] + luma_table[b]) / 2.0;
+        const double luma =
+            (luma_table[static_cast<std::size_t>(a)] + luma_table[static_cast<std::size_t>(b)]) /
+            2.0;
         const double hue = average_hue(a, b);
         colours->hue_code[key] = code_hue(hue);
         for (int run = 0; run < run_kinds; ++run) {
@@ -138,11 +147,13 @@ void build_window_colours(window_colours* colours) {
             if (hue < no_hue_below || run == no_hue_run) {
                 decode_sample(luma, lit, 0.0, 0.0, bgr.data());
             } else {
-                const double saturation = (run + run_radius) / (run_radius * saturation_divisor_factor);
+                const double saturation =
+                    (run + run_radius) / (run_radius * saturation_divisor_factor);
                 decode_sample(luma, lit, saturation, hue, bgr.data());
             }
-            colours->colour[key * run_kinds + run] =
-                bgr[0] | static_cast<std::uint32_t>(bgr[1]) << 8 | static_cast<std::uint32_t>(bgr[2]) << 16;
+            colours->colour[key * run_kinds + static_cast<unsigned>(run)] =
+                bgr[0] | static_cast<std::uint32_t>(bgr[1]) << 8 |
+                static_cast<std::uint32_t>(bgr[2]) << 16;
         }
     }
 }
@@ -157,16 +168,20 @@ void build_run_tables(window_colours* colours) {
             const std::uint8_t hue = colours->hue_code[key];
             int left = 0;
             for (unsigned k = 1; k <= run_radius && hue != no_hue_code; ++k, ++left) {
-                const std::uint8_t code = colours->hue_code[((phase - k) & 3u) * 32 + ((w >> k) & 31u)];
-                if ((code == no_hue_code ? 0 : code) != hue) break;
+                const std::uint8_t code =
+                    colours->hue_code[((phase - k) & 3u) * 32 + ((w >> k) & 31u)];
+                if ((code == no_hue_code ? 0 : code) != hue)
+                    break;
             }
-            colours->left_index[phase * run_windows + w] =
-                static_cast<std::uint16_t>(key * run_kinds + (hue == no_hue_code ? no_hue_run : left));
+            colours->left_index[phase * run_windows + w] = static_cast<std::uint16_t>(
+                key * run_kinds + (hue == no_hue_code ? no_hue_run : static_cast<unsigned>(left)));
             const unsigned centre = phase * 32 + ((w >> run_radius) & 31u);
             int right = 0;
-            for (unsigned k = 1; k <= run_radius && colours->hue_code[centre] != no_hue_code; ++k, ++right) {
+            for (unsigned k = 1; k <= run_radius && colours->hue_code[centre] != no_hue_code;
+                 ++k, ++right) {
                 const unsigned shift = run_radius - k;
-                if (colours->hue_code[((phase + k) & 3u) * 32 + ((w >> shift) & 31u)] != colours->hue_code[centre])
+                if (colours->hue_code[((phase + k) & 3u) * 32 + ((w >> shift) & 31u)] !=
+                    colours->hue_code[centre])
                     break;
             }
             colours->right_run[phase * run_windows + w] = static_cast<std::uint8_t>(right);
@@ -174,7 +189,8 @@ void build_run_tables(window_colours* colours) {
 }
 
 // Window key of column x, whose subcarrier phase is x + phase (mod 4).
-unsigned read_key(const std::uint8_t* row, std::int32_t width, int join_ends, unsigned phase, std::int32_t x) {
+unsigned read_key(const std::uint8_t* row, std::int32_t width, int join_ends, unsigned phase,
+                  std::int32_t x) {
     return (((static_cast<unsigned>(x) + phase) & 3u) << 5) | read_window(row, width, x, join_ends);
 }
 
@@ -185,7 +201,8 @@ unsigned read_key(const std::uint8_t* row, std::int32_t width, int join_ends, un
 std::uint8_t read_neighbour_hue(const std::uint8_t* hues, std::int32_t width, int join_ends,
                                 std::int32_t x, std::int32_t j) {
     if (j < 0 || j >= width) {
-        if (!join_ends) return hues[j];  // margin entry
+        if (!join_ends)
+            return hues[j]; // margin entry
         j = j < 0 ? j + width : j - width;
     }
     const std::uint8_t hue = hues[j];
@@ -198,9 +215,11 @@ int count_run_at(const std::uint8_t* hues, std::int32_t width, int join_ends, st
     const std::uint8_t hue = hues[x];
     int run = 0;
     for (std::int32_t k = -1; k >= -run_radius; --k, ++run)
-        if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue) break;
+        if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue)
+            break;
     for (std::int32_t k = 1; k <= run_radius; ++k, ++run)
-        if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue) break;
+        if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue)
+            break;
     return run;
 }
 
@@ -210,24 +229,28 @@ struct scan_line {
     std::int32_t width;
     int join_ends;
     unsigned phase;
-    std::uint8_t* hues;  // hue codes; margin entries before and after stay 0
-    std::uint8_t* out;   // blue, green, red
+    std::uint8_t* hues; // hue codes; margin entries before and after stay 0
+    std::uint8_t* out;  // blue, green, red
 };
 
 // The columns within reach of a row end, one by one: first the hue codes of
 // every column their runs read, then their colours.
 void decode_row_ends(const scan_line* line, const window_colours* colours) {
     const std::int32_t width = line->width;
-    const std::int32_t zone = 2 * run_reach - 2;  // columns whose hue a row end's runs read
+    const std::int32_t zone = 2 * run_reach - 2; // columns whose hue a row end's runs read
     for (std::int32_t x = 0; x < width; ++x) {
-        if (x == zone && width - zone > x) x = width - zone;
-        line->hues[x] = colours->hue_code[read_key(line->row, width, line->join_ends, line->phase, x)];
+        if (x == zone && width - zone > x)
+            x = width - zone;
+        line->hues[x] =
+            colours->hue_code[read_key(line->row, width, line->join_ends, line->phase, x)];
     }
     for (std::int32_t x = 0; x < width; ++x) {
-        if (x == run_reach && width - run_reach > x) x = width - run_reach;
+        if (x == run_reach && width - run_reach > x)
+            x = width - run_reach;
         const unsigned key = read_key(line->row, width, line->join_ends, line->phase, x);
-        const int run = line->hues[x] == no_hue_code ? no_hue_run
-                                                      : count_run_at(line->hues, width, line->join_ends, x);
+        const int run = line->hues[x] == no_hue_code
+                            ? no_hue_run
+                            : count_run_at(line->hues, width, line->join_ends, x);
         const std::uint32_t colour = colours->colour[key * run_kinds + static_cast<unsigned>(run)];
         line->out[3 * x] = static_cast<std::uint8_t>(colour);
         line->out[3 * x + 1] = static_cast<std::uint8_t>(colour >> 8);
@@ -240,10 +263,12 @@ void decode_row_ends(const scan_line* line, const window_colours* colours) {
 // four bytes of which the fourth belongs to the next column, written later.
 void decode_row_inside(const scan_line* line, const window_colours* colours) {
     const std::int32_t width = line->width;
-    if (width <= 2 * run_reach) return;
+    if (width <= 2 * run_reach)
+        return;
     const std::uint8_t* row = line->row;
     unsigned window = 0;
-    for (std::int32_t p = 0; p < 2 * run_reach; ++p) window = (window << 1) | (row[p] != 0);
+    for (std::int32_t p = 0; p < 2 * run_reach; ++p)
+        window = (window << 1) | (row[p] != 0);
     for (std::int32_t x = run_reach; x < width - run_reach; ++x) {
         window = ((window << 1) | (row[x + run_reach] != 0)) & (2u * run_windows * 32u - 1u);
         const unsigned phase = ((static_cast<unsigned>(x) + line->phase) & 3u) * run_windows;
@@ -253,18 +278,23 @@ void decode_row_inside(const scan_line* line, const window_colours* colours) {
     }
 }
 
-}  // namespace
+} // namespace
 
 double average_hue(int a, int b) {
-    if (a < 0 || a > 15 || b < 0 || b > 15) return no_hue;
-    const double ha = hue_table[a];
-    const double hb = hue_table[b];
-    if (ha < no_hue_below) return hb;
-    if (hb < no_hue_below) return ha;
+    if (a < 0 || a > 15 || b < 0 || b > 15)
+        return no_hue;
+    const double ha = hue_table[static_cast<std::size_t>(a)];
+    const double hb = hue_table[static_cast<std::size_t>(b)];
+    if (ha < no_hue_below)
+        return hb;
+    if (hb < no_hue_below)
+        return ha;
     double mean = (ha + hb) / 2.0;
     const double difference = ha - hb;
-    if (difference < -180.0 || difference > 180.0) mean = mean + 180.0;
-    while (mean >= 360.0) mean -= 360.0;
+    if (difference < -180.0 || difference > 180.0)
+        mean = mean + 180.0;
+    while (mean >= 360.0)
+        mean -= 360.0;
     return mean;
 }
 
@@ -280,7 +310,8 @@ int allocate_buffers(std::size_t line_length, std::uint64_t output_size, std::ui
     // The picture's byte size is a 32-bit quantity: a larger output cannot be had.
     if (*hue_line != nullptr && output_size <= UINT32_MAX)
         *output = allocate_pixels(static_cast<std::size_t>(output_size));
-    if (*output != nullptr) return 0;
+    if (*output != nullptr)
+        return 0;
     std::printf("ERROR: memory exhausted!\n");
     std::free(*hue_line);
     *hue_line = nullptr;
@@ -288,13 +319,14 @@ int allocate_buffers(std::size_t line_length, std::uint64_t output_size, std::ui
 }
 
 bool is_byte_picture(const image_info* picture) {
-    if (picture->pixels == nullptr || picture->width < 0 || picture->height < 0) return false;
+    if (picture->pixels == nullptr || picture->width < 0 || picture->height < 0)
+        return false;
     const std::uint64_t samples =
         static_cast<std::uint64_t>(picture->width) * static_cast<std::uint64_t>(picture->height);
     return picture->bit_count <= 8 && picture->byte_size >= samples;
 }
 
-}  // namespace
+} // namespace
 
 int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
     if (picture == nullptr || !is_byte_picture(picture)) {
@@ -308,26 +340,31 @@ int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
         join_ends = 0;
     }
     const std::int32_t margin = join_ends ? 0 : edge_margin;
-    const std::size_t line_length = static_cast<std::size_t>(width) + 2 * static_cast<std::size_t>(margin);
+    const std::size_t line_length =
+        static_cast<std::size_t>(width) + 2 * static_cast<std::size_t>(margin);
     const std::size_t out_stride = 3 * static_cast<std::size_t>(width);
     std::uint8_t* hue_line = nullptr;
     std::uint8_t* output = nullptr;
-    if (allocate_buffers(line_length, std::uint64_t{out_stride} * static_cast<std::uint64_t>(height),
-                         &hue_line, &output) < 0)
+    if (allocate_buffers(line_length,
+                         std::uint64_t{out_stride} * static_cast<std::uint64_t>(height), &hue_line,
+                         &output) < 0)
         return -1;
 
-    window_colours colours;  // 32 KiB of tables
+    window_colours colours; // 32 KiB of tables
     build_window_colours(&colours);
     build_run_tables(&colours);
-    scan_line line{nullptr, width, join_ends, static_cast<unsigned>(phase_offset) & 3u, hue_line + margin, nullptr};
+    scan_line line{nullptr,           width,  join_ends, static_cast<unsigned>(phase_offset) & 3u,
+                   hue_line + margin, nullptr};
     for (std::int32_t r = 0; r < height; r += 2) {
-        std::uint8_t* row = picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
+        std::uint8_t* row =
+            picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
         line.row = row;
         line.out = output + static_cast<std::size_t>(r) * out_stride;
         resolve_markers(row, width, join_ends);
         decode_row_inside(&line, &colours);
         decode_row_ends(&line, &colours);
-        if (r + 1 < height) std::memcpy(line.out + out_stride, line.out, out_stride);
+        if (r + 1 < height)
+            std::memcpy(line.out + out_stride, line.out, out_stride);
     }
 
     release_pixels(picture->pixels);

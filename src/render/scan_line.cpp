@@ -7,23 +7,29 @@
 namespace {
 
 constexpr std::uint8_t half_dot_marker = 255;
-constexpr std::int32_t dots_per_byte = 14;  // seven dots, two samples each
+constexpr std::int32_t dots_per_byte = 14; // seven dots, two samples each
 
-}  // namespace
+} // namespace
 
 void resolve_markers(std::uint8_t* row, std::int32_t width, int join_ends) {
     for (std::int32_t x = 0; x < width; x += dots_per_byte) {
-        if (row[x] != half_dot_marker) continue;
-        if (x > 0) row[x] = row[x - 1];
-        else row[x] = join_ends ? row[width - 1] : 0;
+        if (row[x] != half_dot_marker)
+            continue;
+        if (x > 0)
+            row[x] = row[x - 1];
+        else
+            row[x] = join_ends ? row[width - 1] : 0;
     }
 }
 
 int read_lit(const std::uint8_t* row, std::int32_t width, std::int64_t p, int join_ends) {
-    if (p >= 0 && p < width) return row[p] != 0;
-    if (!join_ends || width <= 0) return 0;
+    if (p >= 0 && p < width)
+        return row[p] != 0;
+    if (!join_ends || width <= 0)
+        return 0;
     std::int64_t wrapped = p % width;
-    if (wrapped < 0) wrapped += width;
+    if (wrapped < 0)
+        wrapped += width;
     return row[wrapped] != 0;
 }
 

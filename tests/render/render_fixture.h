@@ -28,7 +28,8 @@ inline void make_picture(test_picture* picture, int width, int height) {
 
 // Lights the given columns of row 0.
 inline void light(test_picture* picture, std::initializer_list<int> columns) {
-    for (int x : columns) picture->pixels[static_cast<std::size_t>(x)] = 1;
+    for (int x : columns)
+        picture->pixels[static_cast<std::size_t>(x)] = 1;
 }
 
 // Random even rows as the tile decoder writes them: dots 0 or 1, a half-dot
@@ -39,9 +40,12 @@ inline void scatter_dots(test_picture* picture, std::mt19937* random, int densit
     for (int r = 0; r < picture->info.height; ++r)
         for (int x = 0; x < width; ++x) {
             std::uint8_t& pixel = picture->pixels[static_cast<std::size_t>(r) * width + x];
-            if (r % 2 == 1) pixel = static_cast<std::uint8_t>((*random)() & 0xFF);
-            else if (x % 14 == 0 && (*random)() % 3 == 0) pixel = 255;
-            else pixel = static_cast<int>((*random)() % 100) < density ? 1 : 0;
+            if (r % 2 == 1)
+                pixel = static_cast<std::uint8_t>((*random)() & 0xFF);
+            else if (x % 14 == 0 && (*random)() % 3 == 0)
+                pixel = 255;
+            else
+                pixel = static_cast<int>((*random)() % 100) < density ? 1 : 0;
         }
 }
 
@@ -55,12 +59,15 @@ inline void scatter_bytes(test_picture* picture, std::mt19937* random) {
     for (int r = 0; r < picture->info.height; r += 2)
         for (int x0 = 0; x0 < width; x0 += 14) {
             const std::uint32_t pick = (*random)();
-            const auto byte = static_cast<std::uint8_t>(pick % 4 == 0 ? pick >> 8 : patterns[(pick >> 8) % 8]);
+            const auto byte =
+                static_cast<std::uint8_t>(pick % 4 == 0 ? pick >> 8 : patterns[(pick >> 8) % 8]);
             std::uint8_t dots[14];
             int at = 0;
-            if (byte & 0x80) dots[at++] = 255;
+            if (byte & 0x80)
+                dots[at++] = 255;
             for (int i = 0; i < 7 && at < 14; ++i)
-                for (int half = 0; half < 2 && at < 14; ++half) dots[at++] = (byte >> i) & 1;
+                for (int half = 0; half < 2 && at < 14; ++half)
+                    dots[at++] = (byte >> i) & 1;
             for (int i = 0; i < 14 && x0 + i < width; ++i)
                 picture->pixels[static_cast<std::size_t>(r) * width + x0 + i] = dots[i];
         }
