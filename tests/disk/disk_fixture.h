@@ -12,7 +12,7 @@
 #include "support/run_tool.h"
 
 class DiskTest : public testing::Test {
-protected:
+public: // the sweep helper drives it too
     test_support::temp_dir dir;
     disk_image disk{};
     std::string out; // what the last call printed
