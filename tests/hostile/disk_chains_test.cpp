@@ -195,3 +195,45 @@ TEST(ListChains, TheToolReportsBrokenShapeFilesAndWritesNothing) {
         }
     }
 }
+
+// A 140 KiB image whose catalog runs through every sector off track 17, each
+// of its 3,703 entries with a T/S list chain through the same 528 sectors:
+// every chain stays under the bound of one chain, but together they make
+// about two million list records, half a GiB, from one small file. Enable
+// with a bound on the lists of the whole disk (no disk holds more list
+// sectors than it has sectors): the run must then end without running out of
+// memory under a limit of 256 MiB.
+TEST(ListChains, DISABLED_ListsOfEveryEntryTogetherAreBoundedByTheDisk) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a virtual memory limit can't be set under AddressSanitizer; skipping";
+#endif
+    tool_dir run;
+    bytes image(143360, 0);
+    std::vector<built_sector> chain = {{17, 15}};
+    for (const built_sector& s : every_sector_chain()) chain.push_back(s);
+    image[17 * 4096 + 1] = 17;  // VTOC: catalog at 17/15
+    image[17 * 4096 + 2] = 15;
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        std::uint8_t* sector = &image[static_cast<std::size_t>(chain[i].track * 16 + chain[i].sector) * 256];
+        if (i + 1 < chain.size()) {
+            sector[1] = static_cast<std::uint8_t>(chain[i + 1].track);
+            sector[2] = static_cast<std::uint8_t>(chain[i + 1].sector);
+        }
+        for (int e = 0; e < 7; ++e) {
+            std::uint8_t* entry = sector + 0x0B + 35 * e;
+            entry[0] = 1;  // T/S list at 1/0, the catalog's second sector
+            entry[2] = 0x04;
+            for (int k = 0; k < 30; ++k) entry[3 + k] = k == 0 ? 0xC1 + e : 0xA0;
+            entry[33] = 1;
+        }
+    }
+    test_support::write_file(run.dir / "KQboot.dsk", image);
+    const std::string command = "ulimit -v 262144; cd " + test_support::shell_quote(run.dir.path.string()) +
+                                " && " + test_support::shell_quote(QARVEX_BINARY) +
+                                " </dev/null >out.txt 2>&1";
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+    const std::string out = test_support::read_file(run.dir / "out.txt");
+    EXPECT_EQ(out.find("memory exhaust!"), std::string::npos) << out;
+    EXPECT_NE(out.find("error: read shapes from disk image\n"), std::string::npos) << out;
+}
