@@ -77,32 +77,81 @@ constexpr colour_table make_colour_table(bool blur) {
 constexpr colour_table plain_table = make_colour_table(false);
 constexpr colour_table blur_table = make_colour_table(true);
 
-// Colours one scan line in place. The lit bits beyond the row end are read
-// before the first write, since with join_ends they are the first samples of
-// the row. Four columns a step, so that each takes its phase's part of the
-// table without computing it.
-void colour_scan_line(std::uint8_t* row, std::int32_t width, int join_ends,
-                      const colour_table* table) {
+// A sample's colour by either rule, from the lit masks (0xFF lit, 0 dark) of
+// columns x-2 .. x+2 and their weights: plain logic on bytes, which the
+// compiler can run on many columns at once.
+template <bool blur>
+inline std::uint8_t apply_rule(const std::uint8_t* lit, const std::uint8_t* weight) {
+    const std::uint8_t outer =
+        static_cast<std::uint8_t>((lit[0] & weight[0]) | (lit[4] & weight[4]));
+    if (blur) {
+        const std::uint8_t near = static_cast<std::uint8_t>(
+            (lit[1] & weight[1]) | (lit[2] & weight[2]) | (lit[3] & weight[3]));
+        const std::uint8_t any = near != 0 ? 0xFF : 0;
+        return static_cast<std::uint8_t>(near | (any & outer));
+    }
+    return static_cast<std::uint8_t>(lit[2] & (weight[2] | (lit[1] & weight[1]) |
+                                               (lit[3] & weight[3]) | (lit[1] & lit[3] & outer)));
+}
+
+// Columns a step in the middle of a row; a step starts at a multiple of 4, so
+// the weights of its columns are the same for every step.
+constexpr std::int32_t chunk = 32;
+constexpr std::array<std::uint8_t, chunk + 4> chunk_weights = [] {
+    std::array<std::uint8_t, chunk + 4> weights{}; // entry j: column j - 2
+    for (std::size_t j = 0; j < weights.size(); ++j)
+        weights[j] = static_cast<std::uint8_t>(phase_weight[(j + 2) & 3u]);
+    return weights;
+}();
+
+// Colours `chunk` columns from `row` (two columns either side readable) into
+// `out`.
+template <bool blur> void colour_chunk(const std::uint8_t* row, std::uint8_t* out) {
+    std::uint8_t lit[chunk + 4];
+    for (std::int32_t j = 0; j < chunk + 4; ++j)
+        lit[j] = row[j - 2] != 0 ? 0xFF : 0;
+    for (std::int32_t i = 0; i < chunk; ++i)
+        out[i] = apply_rule<blur>(lit + i, chunk_weights.data() + i);
+}
+
+std::uint8_t colour_column(const std::uint8_t* row, std::int32_t width, int join_ends,
+                           const colour_table* table, std::int32_t x) {
+    const unsigned window = read_window(row, width, x, join_ends);
+    return (*table)[((static_cast<unsigned>(x) & 3u) << 5) | window];
+}
+
+// Colours one scan line into the row below it, then copies it back, so that
+// every neighbour is read from the line as it was. The columns near the row
+// ends, which read across them, go one by one.
+void colour_scan_line(std::uint8_t* row, std::uint8_t* below, std::int32_t width, int join_ends,
+                      int blur) {
+    const colour_table* table = blur ? &blur_table : &plain_table;
+    std::int32_t x = 0;
+    for (; x < width && x < 4; ++x)
+        below[x] = colour_column(row, width, join_ends, table, x);
+    for (; x + chunk + 2 <= width; x += chunk) {
+        if (blur)
+            colour_chunk<true>(row + x, below + x);
+        else
+            colour_chunk<false>(row + x, below + x);
+    }
+    for (; x < width; ++x)
+        below[x] = colour_column(row, width, join_ends, table, x);
+    std::memcpy(row, below, static_cast<std::size_t>(width));
+}
+
+// An unpaired last row (an odd height) is coloured in place: a window of
+// five lit bits slides along, and the bits beyond the row end are read before
+// the first write, since with join_ends they are the row's first samples.
+void colour_lone_line(std::uint8_t* row, std::int32_t width, int join_ends, int blur) {
+    const colour_table* table = blur ? &blur_table : &plain_table;
     std::array<unsigned, 3> beyond{};
     for (std::size_t j = 0; j < beyond.size(); ++j)
         beyond[j] = static_cast<unsigned>(
             read_lit(row, width, std::int64_t{width} + static_cast<std::int64_t>(j), join_ends));
-    const std::uint8_t* colours = table->data();
     unsigned window = read_window(row, width, 0, join_ends);
-    std::int32_t x = 0;
-    for (; x + 6 < width; x += 4) {
-        const unsigned w1 = ((window << 1) | static_cast<unsigned>(row[x + 3] != 0)) & 31u;
-        const unsigned w2 = ((w1 << 1) | static_cast<unsigned>(row[x + 4] != 0)) & 31u;
-        const unsigned w3 = ((w2 << 1) | static_cast<unsigned>(row[x + 5] != 0)) & 31u;
-        const unsigned w4 = ((w3 << 1) | static_cast<unsigned>(row[x + 6] != 0)) & 31u;
-        row[x] = colours[window];
-        row[x + 1] = colours[32 + w1];
-        row[x + 2] = colours[64 + w2];
-        row[x + 3] = colours[96 + w3];
-        window = w4;
-    }
-    for (; x < width; ++x) {
-        row[x] = colours[((static_cast<unsigned>(x) & 3u) << 5) | window];
+    for (std::int32_t x = 0; x < width; ++x) {
+        row[x] = (*table)[((static_cast<unsigned>(x) & 3u) << 5) | window];
         const unsigned next =
             x + 3 < width ? row[x + 3] != 0 : beyond[static_cast<std::size_t>(x + 3 - width)];
         window = ((window << 1) | next) & 31u;
@@ -125,13 +174,13 @@ void colour_bitmap(image_info* picture, int join_ends, int blur) {
                     static_cast<int>(width), static_cast<int>(height));
         return;
     }
-    const colour_table* table = blur ? &blur_table : &plain_table;
     for (std::int32_t r = 0; r < height; r += 2) {
         std::uint8_t* row =
             picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
         resolve_markers(row, width, join_ends);
-        colour_scan_line(row, width, join_ends, table);
         if (r + 1 < height)
-            std::memcpy(row + width, row, static_cast<std::size_t>(width));
+            colour_scan_line(row, row + width, width, join_ends, blur);
+        else
+            colour_lone_line(row, width, join_ends, blur);
     }
 }
