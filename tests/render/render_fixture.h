@@ -1,5 +1,6 @@
-// Small pictures for the colour passes: one scan-line pair (or a few) built
-// from a list of lit columns or random dots, held in a std::vector.
+// Small pictures for the colour passes, held in a std::vector: scan-line
+// pairs with chosen lit columns, random dots, or hi-res bytes as the tile
+// decoder writes them.
 #pragma once
 
 #include <cstdint>
@@ -14,61 +15,41 @@ struct test_picture {
     image_info info{};
 };
 
-// A width x height picture at 4 bits, one byte a pixel, all dark. The vector
-// stays the pixels' owner: a pass that replaces them must not free them.
-inline void make_picture(test_picture* picture, int width, int height) {
+// A dark width x height picture at 4 bits, a byte a pixel, with the given
+// columns of row 0 lit.
+inline void make_picture(test_picture* picture, int width, int height,
+                         std::initializer_list<int> lit = {}) {
     picture->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    picture->info.width = width;
-    picture->info.height = height;
-    picture->info.bit_count = 4;
-    picture->info.byte_size = static_cast<std::uint32_t>(picture->pixels.size());
-    picture->info.pixels = picture->pixels.data();
-    picture->info.palette = nullptr;
-}
-
-// Lights the given columns of row 0.
-inline void light(test_picture* picture, std::initializer_list<int> columns) {
-    for (int x : columns)
+    for (int x : lit)
         picture->pixels[static_cast<std::size_t>(x)] = 1;
+    picture->info = {width,
+                     height,
+                     4,
+                     static_cast<std::uint32_t>(picture->pixels.size()),
+                     picture->pixels.data(),
+                     nullptr};
 }
 
-// Random even rows as the tile decoder writes them: dots 0 or 1, a half-dot
-// marker now and then at columns 0, 14, 28, ...; the odd rows hold rubbish
-// that no pass may read.
-inline void scatter_dots(test_picture* picture, std::mt19937* random, int density) {
-    const int width = picture->info.width;
-    for (int r = 0; r < picture->info.height; ++r)
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t& pixel = picture->pixels[static_cast<std::size_t>(r) * width + x];
-            if (r % 2 == 1)
-                pixel = static_cast<std::uint8_t>((*random)() & 0xFF);
-            else if (x % 14 == 0 && (*random)() % 3 == 0)
-                pixel = 255;
-            else
-                pixel = static_cast<int>((*random)() % 100) < density ? 1 : 0;
-        }
-}
-
-// Even rows as the tile decoder writes hi-res bytes: seven dots of two
-// samples each, shifted by the half-dot marker when the high bit is set. The
-// bytes come mostly from the solid colour patterns, so that long runs of one
-// hue occur as they do in a real map.
-inline void scatter_bytes(test_picture* picture, std::mt19937* random) {
+// Random even rows: a half-dot marker now and then at columns 0, 14, 28, ...,
+// otherwise dots lit by `density` percent, or (bytes) seven doubled dots of a
+// hi-res byte, mostly a solid colour pattern so that long runs of one hue
+// occur. The odd rows hold rubbish that no pass may read.
+inline void scatter(test_picture* picture, std::mt19937* random, int density, bool bytes) {
     static const std::uint8_t patterns[] = {0x00, 0x7F, 0x55, 0x2A, 0xD5, 0xAA, 0xFF, 0x80};
     const int width = picture->info.width;
-    for (int r = 0; r < picture->info.height; r += 2)
-        for (int x0 = 0; x0 < width; x0 += 14) {
+    std::uint8_t* pixel = picture->pixels.data();
+    unsigned byte = 0;
+    for (int r = 0; r < picture->info.height; ++r)
+        for (int x = 0; x < width; ++x, ++pixel) {
             const std::uint32_t pick = (*random)();
-            const auto byte =
-                static_cast<std::uint8_t>(pick % 4 == 0 ? pick >> 8 : patterns[(pick >> 8) % 8]);
-            std::uint8_t dots[14];
-            int at = 0;
-            if (byte & 0x80)
-                dots[at++] = 255;
-            for (int i = 0; i < 7 && at < 14; ++i)
-                for (int half = 0; half < 2 && at < 14; ++half)
-                    dots[at++] = (byte >> i) & 1;
-            for (int i = 0; i < 14 && x0 + i < width; ++i)
-                picture->pixels[static_cast<std::size_t>(r) * width + x0 + i] = dots[i];
+            if (x % 14 == 0)
+                byte = pick % 4 == 0 ? (pick >> 8) & 0xFF : patterns[(pick >> 8) % 8];
+            const int dot = (x % 14 - static_cast<int>(byte >> 7)) / 2; // the delay shifts by one
+            if (r % 2 == 1)
+                *pixel = static_cast<std::uint8_t>(pick);
+            else if (x % 14 == 0 && (bytes ? byte >= 0x80 : pick % 3 == 0))
+                *pixel = 255;
+            else
+                *pixel = bytes ? (byte >> dot) & 1 : static_cast<int>(pick % 100) < density;
         }
 }

@@ -44,25 +44,14 @@ void save_disks(const temp_dir& dir) {
     ASSERT_EQ(save_disk(&world, (dir / "kqvellmara.dsk").string(), 1), 0);
 }
 
-// A 16 x 16 sheet at 1 bit a pixel: tiles of one pixel, tile 1 white.
+// A 16 x 16 sheet at 1 bit a pixel (tiles of one pixel), black and white,
+// with tile 1 white: the top row, last in the file, is 0x40.
 std::string one_bit_sheet() {
-    std::string bmp(62 + 16 * 4, '\0');
-    auto put = [&](std::size_t at, std::uint32_t value, int size) {
-        for (int i = 0; i < size; ++i)
-            bmp[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put(2, static_cast<std::uint32_t>(bmp.size()), 4);
-    put(10, 62, 4);
-    put(14, 40, 4);
-    put(18, 16, 4);
-    put(22, 16, 4);
-    put(26, 1, 2);
-    put(28, 1, 2);
-    put(34, 16 * 4, 4);
-    put(58, 0x00FFFFFF, 4);  // palette entry 1: white
-    bmp[62 + 15 * 4] = 0x40; // top row (last in the file), pixel 1
+    std::string bmp =
+        std::string("BM\x7E\0\0\0\0\0\0\0\x3E\0\0\0\x28\0\0\0\x10\0\0\0\x10\0\0\0\x01\0\x01", 30);
+    bmp += std::string(4, '\0') + std::string("\x40", 1) + std::string(23, '\0');
+    bmp +=
+        std::string("\xFF\xFF\xFF\0", 4) + std::string(15 * 4, '\0') + std::string("\x40\0\0\0", 4);
     return bmp;
 }
 
