@@ -36,7 +36,8 @@ int load_image_bytes(disk_image* disk, const char* path) {
         return -1;
     }
     // At least one byte, so that an empty file fails at the read, not here.
-    disk->data = static_cast<std::uint8_t*>(std::malloc(disk->size > 0 ? disk->size : 1));
+    disk->data = static_cast<std::uint8_t*>(
+        std::malloc(disk->size > 0 ? static_cast<std::size_t>(disk->size) : 1));
     if (disk->data == nullptr) {
         std::printf("memory exhaust!\n");
         return -1;
@@ -75,9 +76,9 @@ int settle_order(disk_image* disk, int cut_loops) {
 std::int32_t locate_sector(const disk_image* disk, int track, int sector) {
     if (track < 0 || sector < 0 || sector >= sectors_per_track || disk->sector_map == nullptr)
         return -1;
-    const std::int64_t offset =
-        (static_cast<std::int64_t>(track) * sectors_per_track + (*disk->sector_map)[sector]) *
-        sector_size;
+    const std::int64_t offset = (static_cast<std::int64_t>(track) * sectors_per_track +
+                                 (*disk->sector_map)[static_cast<std::size_t>(sector)]) *
+                                sector_size;
     if (offset + sector_size > disk->size)
         return -1;
     return static_cast<std::int32_t>(offset);

@@ -26,8 +26,13 @@ constexpr int list_reserved_07 = 0x07;
 constexpr int list_pairs = 0x0C;
 
 constexpr std::uint8_t deleted_file = 0xFF;
-// A chain can't hold more distinct sectors than the 4096 addresses a track
-// byte and a sector number can form, nor more than the image holds.
+// Two bounds on list records. One chain can't visit more distinct sectors
+// than the image holds: a longer one leads back into itself. All chains of
+// the disk together get at most one record for each of the 4096 addresses a
+// track byte and a sector number can form (about 1 MiB of records), so that
+// a hostile catalog of thousands of entries sharing one long chain can't make
+// millions of records out of one small image, while files that share lists
+// (cross-linked, but readable) are still read.
 constexpr std::int32_t max_addressable_sectors = 256 * sectors_per_track;
 
 void decode_ts_list(ts_list* list, const std::uint8_t* p) {
@@ -56,19 +61,22 @@ void check_pairs(const disk_image* disk, const ts_list* list, int* check_count) 
     }
 }
 
-// Reads one file's chain into entry->ts_chain; on failure frees what was read.
-int read_ts_chain(const disk_image* disk, file_entry* entry, std::int32_t max_lists) {
+// Reads one file's chain into entry->ts_chain, taking each list from the
+// disk's budget too; on failure the caller frees what was read.
+int read_ts_chain(const disk_image* disk, file_entry* entry, std::int32_t* disk_lists_left) {
+    std::int32_t chain_lists_left = std::min(disk->size / sector_size, max_addressable_sectors);
     int track = entry->ts_track;
     int sector = entry->ts_sector;
     int check_count = entry->sectors;
     ts_list* last = nullptr;
-    for (std::int32_t count = 0;; ++count) {
-        if (count >= max_lists) {
-            // Longer than the disk has sectors: the chain leads back into itself.
+    for (;;) {
+        if (chain_lists_left <= 0 || *disk_lists_left <= 0) {
             std::printf("track/sector list too long (%02X/%02X)\n", static_cast<unsigned>(track),
                         static_cast<unsigned>(sector));
             return -1;
         }
+        --chain_lists_left;
+        --*disk_lists_left;
         auto* list = static_cast<ts_list*>(std::calloc(1, sizeof(ts_list)));
         if (list == nullptr) {
             std::printf("memory exhaust!\n");
@@ -97,12 +105,12 @@ int read_ts_chain(const disk_image* disk, file_entry* entry, std::int32_t max_li
 } // namespace
 
 int read_ts_lists(disk_image* disk) {
-    const std::int32_t max_lists = std::min(disk->size / sector_size, max_addressable_sectors);
+    std::int32_t lists_left = max_addressable_sectors;
     for (catalog_sector* c = disk->catalog; c != nullptr; c = c->next) {
         for (file_entry& entry : c->entries) {
             if (entry.sectors == 0 || entry.ts_track == deleted_file)
                 continue;
-            if (read_ts_chain(disk, &entry, max_lists) < 0) {
+            if (read_ts_chain(disk, &entry, &lists_left) < 0) {
                 free_ts_chain(entry.ts_chain);
                 entry.ts_chain = nullptr;
                 return -1;
