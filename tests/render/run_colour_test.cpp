@@ -3,7 +3,6 @@
 // NTSC picture without palette, and a sheet from a BMP file is never coloured.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,46 +12,35 @@
 namespace {
 
 using test_support::read_file;
-using test_support::run_qarvex;
 using test_support::temp_dir;
 
-constexpr std::size_t width = 7168;
-constexpr std::size_t height = 8192;
+constexpr std::size_t width = 7168, height = 8192, row4 = width / 2; // 4-bit rows: 2 pixels a byte
 
-std::uint32_t get_le(const std::string& bytes, std::size_t at, int size) {
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
-    return value;
-}
-
-// Program disk where tile 1 has line 0 fully lit (dots 0 to 13: samples 0 to
-// 27), and a world disk with tile 1 at the top left corner, all else tile 0.
+// Tile 1 has line 0 fully lit (samples 0 to 27) and lies at the top left.
 void save_disks(const temp_dir& dir) {
-    std::vector<std::uint8_t> shapes(4096, 0);
+    std::vector<std::uint8_t> shapes(4096, 0), map(65536, 0);
     shapes[1] = 0x7F;
-    built_disk program{};
+    map[0] = 1;
+    built_disk program{}, world{};
     start_disk(&program);
     add_file(&program, "S\x01HP0", 0x04, binary_file_contents(0x6000, shapes));
     add_file(&program, "S\x01HP1", 0x04, binary_file_contents(0x6000, shapes));
-    built_disk world{};
     start_disk(&world);
-    std::vector<std::uint8_t> map(65536, 0);
-    map[0] = 1;
     put_raw(&world, 0, map);
     ASSERT_EQ(save_disk(&program, (dir / "KQboot.dsk").string(), 1), 0);
     ASSERT_EQ(save_disk(&world, (dir / "kqvellmara.dsk").string(), 1), 0);
 }
 
-// A 16 x 16 sheet at 1 bit a pixel (tiles of one pixel), black and white,
-// with tile 1 white: the top row, last in the file, is 0x40.
-std::string one_bit_sheet() {
-    std::string bmp =
-        std::string("BM\x7E\0\0\0\0\0\0\0\x3E\0\0\0\x28\0\0\0\x10\0\0\0\x10\0\0\0\x01\0\x01", 30);
-    bmp += std::string(4, '\0') + std::string("\x40", 1) + std::string(23, '\0');
-    bmp +=
-        std::string("\xFF\xFF\xFF\0", 4) + std::string(15 * 4, '\0') + std::string("\x40\0\0\0", 4);
-    return bmp;
+// Runs qarvex and returns the picture it wrote.
+std::string run(const temp_dir& dir, std::vector<std::string> args) {
+    args.insert(args.end(), {"-o", "map.bmp", "--overwrite"});
+    const auto result = test_support::run_qarvex(args, dir.path);
+    EXPECT_EQ(result.status, 0) << result.out;
+    return read_file(dir / "map.bmp");
+}
+
+unsigned byte_at(const std::string& bytes, std::size_t at) {
+    return static_cast<unsigned char>(bytes[at]);
 }
 
 } // namespace
@@ -60,36 +48,23 @@ std::string one_bit_sheet() {
 TEST(RunColour, EachModeWritesItsPicture) {
     temp_dir dir;
     save_disks(dir);
-    const std::size_t row4 = width / 2; // 4-bit rows, packed two pixels a byte
-    for (const char* blur : {"", "-B"}) {
-        std::vector<std::string> args = {"-o", "map.bmp", "--overwrite"};
-        if (*blur != '\0')
-            args.push_back(blur);
-        const auto result = run_qarvex(args, dir.path);
-        ASSERT_EQ(result.status, 0) << result.out;
-        const std::string bmp = read_file(dir / "map.bmp");
+    for (const std::string blur : {"", "-B"}) {
+        const std::string bmp =
+            run(dir, blur.empty() ? std::vector<std::string>{} : std::vector{blur});
         ASSERT_EQ(bmp.size(), 14 + 40 + 16 * 4 + row4 * height);
-        EXPECT_EQ(get_le(bmp, 28, 2), 4u);
-        // Top scan line, the file's last two rows: a lit run over columns 0..27.
+        EXPECT_EQ(byte_at(bmp, 28), 4u); // bits a pixel
+        // The top scan line is the file's last row pair: 12, 15 ... 15, 3 plainly,
+        // blurred one column further and across the ring's end.
         const std::size_t top = bmp.size() - row4;
-        const std::size_t pair = top - row4;
-        EXPECT_EQ(bmp.substr(top, row4), bmp.substr(pair, row4));
-        if (*blur == '\0') {
-            EXPECT_EQ(static_cast<std::uint8_t>(bmp[top]), 0xCF);      // 12, 15
-            EXPECT_EQ(static_cast<std::uint8_t>(bmp[top + 13]), 0xF3); // 15, 3
-            EXPECT_EQ(bmp[top + row4 - 1], 0);                         // dark at the ring's end
-        } else {
-            EXPECT_EQ(static_cast<std::uint8_t>(bmp[top + 14]), 0x30);    // blurred beyond
-            EXPECT_NE(static_cast<std::uint8_t>(bmp[top + row4 - 1]), 0); // across the ring
-        }
+        EXPECT_EQ(bmp.substr(top, row4), bmp.substr(top - row4, row4));
+        EXPECT_EQ(byte_at(bmp, top + 13), blur.empty() ? 0xF3u : 0xFBu);
+        EXPECT_EQ(byte_at(bmp, top + 14), blur.empty() ? 0x00u : 0x30u);
+        EXPECT_EQ(byte_at(bmp, top + row4 - 1), blur.empty() ? 0x00u : 0x0Cu);
     }
-    const auto result = run_qarvex({"-B", "-B", "-B", "-o", "ntsc.bmp"}, dir.path);
-    ASSERT_EQ(result.status, 0) << result.out;
-    const std::string bmp = read_file(dir / "ntsc.bmp");
+    const std::string bmp = run(dir, {"-B", "-B", "-B"});
     ASSERT_EQ(bmp.size(), 54 + 3 * width * height);
-    EXPECT_EQ(get_le(bmp, 10, 4), 54u); // no palette
-    EXPECT_EQ(get_le(bmp, 28, 2), 24u);
-    EXPECT_EQ(get_le(bmp, 34, 4), 3 * width * height);
+    EXPECT_EQ(byte_at(bmp, 10), 54u); // pixels right after the header: no palette
+    EXPECT_EQ(byte_at(bmp, 28), 24u);
     const std::size_t top = bmp.size() - 3 * width;
     EXPECT_EQ(bmp.substr(top + 3 * 10, 3), "\xFF\xFF\xFF"); // inside the lit run: white
     EXPECT_EQ(bmp.substr(top, 3 * width), bmp.substr(top - 3 * width, 3 * width));
@@ -98,12 +73,13 @@ TEST(RunColour, EachModeWritesItsPicture) {
 TEST(RunColour, SheetFromABitmapIsNeverColoured) {
     temp_dir dir;
     save_disks(dir);
-    test_support::write_file(dir / "sheet.bmp", one_bit_sheet());
-    const auto result = run_qarvex({"-s", "sheet.bmp", "-B", "-B", "-o", "map.bmp"}, dir.path);
-    ASSERT_EQ(result.status, 0) << result.out;
-    const std::string bmp = read_file(dir / "map.bmp");
+    // 16 x 16 pixels at 1 bit, black and white: tiles of one pixel, tile 1 white.
+    std::string sheet("BM\x7E\0\0\0\0\0\0\0\x3E\0\0\0\x28\0\0\0\x10\0\0\0\x10\0\0\0\x01\0\x01", 30);
+    sheet += std::string(4, '\0') + "\x40" + std::string(23, '\0') + "\xFF\xFF\xFF";
+    sheet += std::string(1 + 15 * 4, '\0') + "\x40" + std::string(3, '\0');
+    test_support::write_file(dir / "sheet.bmp", sheet);
+    const std::string bmp = run(dir, {"-s", "sheet.bmp", "-B", "-B"});
     ASSERT_EQ(bmp.size(), 62u + 256 * 32);
-    EXPECT_EQ(get_le(bmp, 28, 2), 1u);
-    EXPECT_EQ(static_cast<std::uint8_t>(bmp[bmp.size() - 32]), 0x80); // tile 1 at (0, 0), as drawn
-    EXPECT_EQ(bmp.substr(bmp.size() - 31, 31), std::string(31, '\0'));
+    EXPECT_EQ(byte_at(bmp, 28), 1u);
+    EXPECT_EQ(bmp.substr(bmp.size() - 32), "\x80" + std::string(31, '\0')); // tile 1 as drawn
 }
