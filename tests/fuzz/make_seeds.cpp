@@ -1,7 +1,8 @@
 // Writes the seed corpus of the fuzz targets from our own builders: program
 // disks with the two shape files in both sector orders, disks with long,
 // deleted and damaged files, world disks of 16 tracks, and tile-sheet
-// pictures of every bit count. Run once by hand when a format changes:
+// pictures of every bit count. Disk images are named .disk, since .dsk files
+// stay out of git. Run once by hand when a format changes:
 //   fuzz_seeds tests/fuzz/corpus
 #include <cstdio>
 #include <filesystem>
@@ -36,24 +37,24 @@ built_disk shape_disk() {
 
 void disk_seeds(const fs::path& dir) {
     const built_disk shapes = shape_disk();
-    save(dir / "shapes-dos.dsk", image_bytes(&shapes, 1));
-    save(dir / "shapes-prodos.dsk", image_bytes(&shapes, 2));
+    save(dir / "shapes-dos.disk", image_bytes(&shapes, 1));
+    save(dir / "shapes-prodos.disk", image_bytes(&shapes, 2));
 
-    // Every file type, a file of three T/S lists, a deleted file, a catalog
+    // Every file type, a file of two T/S lists, a deleted file, a catalog
     // over two sectors away from track 17.
     built_disk files{};
     start_disk(&files);
-    place_catalog(&files, {{17, 15}, {20, 3}});
+    place_catalog(&files, {{17, 15}, {3, 5}});
     add_file(&files, "S\x01HP0", 0x04, binary_file_contents(0x6000, pattern(4096, 3)));
     add_file(&files, "INT", 0x01, basic_file_contents(pattern(300, 4)));
     add_file(&files, "SOFT", 0x02, basic_file_contents(pattern(30, 5)));
     add_file(&files, "REL", 0x10, pattern(700, 6));
-    add_file(&files, "LONG TEXT", 0x00, pattern(250 * 256, 7));
+    add_file(&files, "LONG TEXT", 0x00, pattern(130 * 256, 7));
     add_file(&files, "GONE", 0x04, binary_file_contents(0, pattern(10, 8)));
     delete_last_file(&files);
     for (int i = 0; i < 6; ++i) add_file(&files, "F" + std::to_string(i), 0x00, pattern(20, 9));
     add_file(&files, "S\x01HP1", 0x84, binary_file_contents(0x6000, pattern(4096, 10)));
-    save(dir / "files-dos.dsk", image_bytes(&files, 1));
+    save(dir / "files-dos.disk", image_bytes(&files, 1));
 
     // Damage: a pair outside the image, a T/S list linking to itself, a
     // catalog loop.
@@ -61,16 +62,16 @@ void disk_seeds(const fs::path& dir) {
     put_last_pair(&broken, 0, 3, {0x40, 2});
     put_link(&broken, broken.last_ts_lists[0], broken.last_ts_lists[0]);
     put_link(&broken, {17, 12}, {17, 14});
-    save(dir / "broken-dos.dsk", image_bytes(&broken, 1));
+    save(dir / "broken-dos.disk", image_bytes(&broken, 1));
 }
 
 void world_seeds(const fs::path& dir) {
     bytes map = pattern(65536, 11);
-    save(dir / "world-65536.dsk", map);
+    save(dir / "world-65536.disk", map);
     bytes padded = map;
     padded.resize(65536 + 4096, 0);
-    save(dir / "world-17-tracks.dsk", padded);
-    save(dir / "world-short.dsk", bytes(map.begin(), map.begin() + 65280));
+    save(dir / "world-17-tracks.disk", padded);
+    save(dir / "world-short.disk", bytes(map.begin(), map.begin() + 65280));
 }
 
 void bitmap_seeds(const fs::path& dir) {
