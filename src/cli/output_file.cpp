@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
+
 // Whether anything (a file, a directory, ...) stands at path.
 bool path_exists(const char* path) {
 #if defined(_WIN32)
@@ -53,6 +55,9 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
         std::printf("error: open '%s'\n", path);
         return -1;
     }
+    // The map is tens of MiB: a large stream buffer means few, big writes.
+    // Should the buffer not be had, the stream keeps its own smaller one.
+    std::setvbuf(output.file, nullptr, _IOFBF, output_buffer_size);
     if (write_bitmap(output.file, &header, picture->palette, picture->pixels) < 0 ||
         output.close() != 0) {
         std::printf("error: write bitmap '%s'\n", path);
