@@ -15,7 +15,10 @@
 // left run follows from columns x-8..x+2 and the right run from x-2..x+8, so
 // two tables of 4 phases x 2048 windows give a sample's colour index as one
 // sum. The eight columns at each end read across the row end (a ring, or the
-// margins) and are decoded one by one from a line of hue codes.
+// margins) and are decoded one by one through the three working lines of
+// doubles - luma_line, hue_line and saturation_line - with patterns,
+// saturation and colour taken in turn over the fourteen columns at each end
+// whose hues their runs read.
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -51,13 +54,14 @@ constexpr std::array<double, 16> hue_table = {no_hue, 45, 315,    0,  225, no_hu
                                               135,    90, no_hue, 45, 180, 135,    225, no_hue};
 
 // Hues are compared only for equality, and every hue a pattern pair can have
-// is a multiple of 22.5 degrees below 360: the scan line keeps each as its
-// step number, 0 to 15, so that 0.0 degrees is code 0, the value the pass
-// leaves in a no-hue entry it has passed and the value of the margins.
+// is a multiple of 22.5 degrees below 360: the run tables compare each as
+// its step number, 0 to 15, so that 0.0 degrees is code 0, the value the
+// saturation step leaves in a no-hue entry it has passed.
 constexpr double hue_step = 22.5;
 constexpr std::uint8_t no_hue_code = 16; // a no-hue entry the pass has not reached
 
 constexpr int run_reach = run_radius + 2;         // columns a run reads either side
+constexpr int end_zone = run_reach + run_radius;  // columns whose hue a row end's runs read
 constexpr int run_windows = 1 << (run_reach + 3); // lit samples of x-8..x+2 (or x-2..x+8)
 
 // Colour of every window key (phase * 32 + window) and run, as 0x00RRGGBB
@@ -188,74 +192,104 @@ void build_run_tables(window_colours* colours) {
         }
 }
 
-// Window key of column x, whose subcarrier phase is x + phase (mod 4).
-unsigned read_key(const std::uint8_t* row, std::int32_t width, int join_ends, unsigned phase,
-                  std::int32_t x) {
-    return (((static_cast<unsigned>(x) + phase) & 3u) << 5) | read_window(row, width, x, join_ends);
-}
-
-// The saturation pass goes left to right and turns a no-hue entry into 0.0
-// as it passes, so a neighbour at index j reads 0.0 there once j is behind
-// column x. Beyond the row ends: the other end of the ring (behind x when it
-// wraps from the right) or, without join_ends, the margin's 0.0.
-std::uint8_t read_neighbour_hue(const std::uint8_t* hues, std::int32_t width, int join_ends,
-                                std::int32_t x, std::int32_t j) {
-    if (j < 0 || j >= width) {
-        if (!join_ends)
-            return hues[j]; // margin entry
-        j = j < 0 ? j + width : j - width;
-    }
-    const std::uint8_t hue = hues[j];
-    return j < x && hue == no_hue_code ? 0 : hue;
-}
-
-// Equal-hue neighbours of column x, counted outward on each side up to the
-// first unequal one, exactly as the pass reads them.
-int count_run_at(const std::uint8_t* hues, std::int32_t width, int join_ends, std::int32_t x) {
-    const std::uint8_t hue = hues[x];
-    int run = 0;
-    for (std::int32_t k = -1; k >= -run_radius; --k, ++run)
-        if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue)
-            break;
-    for (std::int32_t k = 1; k <= run_radius; ++k, ++run)
-        if (read_neighbour_hue(hues, width, join_ends, x, x + k) != hue)
-            break;
-    return run;
-}
-
-// Everything about one scan line that its columns share.
+// Everything about one scan line that its columns share. The three working
+// lines hold column x at entry x + margin; without join_ends the margin is 10
+// entries either side that stay 0.0.
 struct scan_line {
     const std::uint8_t* row;
     std::int32_t width;
     int join_ends;
     unsigned phase;
-    std::uint8_t* hues; // hue codes; margin entries before and after stay 0
-    std::uint8_t* out;  // blue, green, red
+    std::int32_t margin;
+    double* luma_line;
+    double* hue_line;
+    double* saturation_line;
+    std::uint8_t* out; // blue, green, red
 };
 
-// The columns within reach of a row end, one by one: first the hue codes of
-// every column their runs read, then their colours.
-void decode_row_ends(const scan_line* line, const window_colours* colours) {
+// The column after x among the first `reach` and the last `reach` of the row.
+std::int32_t next_end_column(std::int32_t x, std::int32_t reach, std::int32_t width) {
+    ++x;
+    return x == reach && width - reach > x ? width - reach : x;
+}
+
+void clear_margins(const scan_line* line) {
+    const std::int32_t far = line->width + line->margin;
+    for (std::int32_t j = 0; j < line->margin; ++j) {
+        line->luma_line[j] = line->hue_line[j] = line->saturation_line[j] = 0.0;
+        line->luma_line[far + j] = line->hue_line[far + j] = line->saturation_line[far + j] = 0.0;
+    }
+}
+
+// Patterns: luma and hue of every column whose hue a row end's runs read.
+void read_end_patterns(const scan_line* line) {
+    const std::int32_t m = line->margin;
+    for (std::int32_t x = 0; x < line->width; x = next_end_column(x, end_zone, line->width)) {
+        int a = 0;
+        int b = 0;
+        read_patterns((static_cast<unsigned>(x) + line->phase) & 3u,
+                      read_window(line->row, line->width, x, line->join_ends), &a, &b);
+        line->luma_line[x + m] =
+            (luma_table[static_cast<std::size_t>(a)] + luma_table[static_cast<std::size_t>(b)]) /
+            2.0;
+        line->hue_line[x + m] = average_hue(a, b);
+    }
+}
+
+// The hue line at column j (j may lie up to 6 beyond either end): the other
+// end of the ring, or the margin's 0.0.
+double read_hue(const scan_line* line, std::int32_t j) {
+    if (line->join_ends) {
+        if (j < 0)
+            j += line->width;
+        else if (j >= line->width)
+            j -= line->width;
+        return line->hue_line[j];
+    }
+    return line->hue_line[j + line->margin];
+}
+
+// Equal-hue neighbours of column x, counted outward on each side up to the
+// first unequal one, in the hue line as the saturation step has left it.
+int count_run(const scan_line* line, std::int32_t x) {
+    const double hue = line->hue_line[x + line->margin];
+    int run = 0;
+    for (std::int32_t k = -1; k >= -run_radius && read_hue(line, x + k) == hue; --k)
+        ++run;
+    for (std::int32_t k = 1; k <= run_radius && read_hue(line, x + k) == hue; ++k)
+        ++run;
+    return run;
+}
+
+// Saturation, left to right over the end zones: a column without hue turns
+// to hue 0.0 as it is passed, so the columns to its right read it so, and
+// across the ring the row start has been passed when the row end is counted.
+// Only the columns at the row ends need their saturation.
+void saturate_ends(const scan_line* line) {
+    const std::int32_t m = line->margin;
     const std::int32_t width = line->width;
-    const std::int32_t zone = 2 * run_reach - 2; // columns whose hue a row end's runs read
-    for (std::int32_t x = 0; x < width; ++x) {
-        if (x == zone && width - zone > x)
-            x = width - zone;
-        line->hues[x] =
-            colours->hue_code[read_key(line->row, width, line->join_ends, line->phase, x)];
+    for (std::int32_t x = 0; x < width; x = next_end_column(x, end_zone, width)) {
+        if (line->hue_line[x + m] < no_hue_below) {
+            line->hue_line[x + m] = 0.0;
+            line->saturation_line[x + m] = 0.0;
+        } else if (x < run_reach || x >= width - run_reach) {
+            line->saturation_line[x + m] =
+                (count_run(line, x) + run_radius) / (run_radius * saturation_divisor_factor);
+        }
     }
-    for (std::int32_t x = 0; x < width; ++x) {
-        if (x == run_reach && width - run_reach > x)
-            x = width - run_reach;
-        const unsigned key = read_key(line->row, width, line->join_ends, line->phase, x);
-        const int run = line->hues[x] == no_hue_code
-                            ? no_hue_run
-                            : count_run_at(line->hues, width, line->join_ends, x);
-        const std::uint32_t colour = colours->colour[key * run_kinds + static_cast<unsigned>(run)];
-        line->out[3 * x] = static_cast<std::uint8_t>(colour);
-        line->out[3 * x + 1] = static_cast<std::uint8_t>(colour >> 8);
-        line->out[3 * x + 2] = static_cast<std::uint8_t>(colour >> 16);
-    }
+}
+
+// The columns within reach of a row end, one by one through the three
+// working lines: patterns, saturation, then colour.
+void decode_row_ends(const scan_line* line) {
+    const std::int32_t m = line->margin;
+    if (m > 0)
+        clear_margins(line);
+    read_end_patterns(line);
+    saturate_ends(line);
+    for (std::int32_t x = 0; x < line->width; x = next_end_column(x, run_reach, line->width))
+        decode_sample(line->luma_line[x + m], line->row[x] != 0, line->saturation_line[x + m],
+                      line->hue_line[x + m], line->out + 3 * x);
 }
 
 // The columns between, whose runs stay inside the row: a 17-sample window
@@ -300,21 +334,33 @@ double average_hue(int a, int b) {
 
 namespace {
 
-// The call's working line of hue codes, a byte a column with its margins, and
-// the 24-bit picture: 0, or -1 after the out-of-memory line with nothing left
-// allocated.
-int allocate_buffers(std::size_t line_length, std::uint64_t output_size, std::uint8_t** hue_line,
+void release_lines(scan_line* line) {
+    std::free(line->saturation_line);
+    std::free(line->hue_line);
+    std::free(line->luma_line);
+    line->luma_line = line->hue_line = line->saturation_line = nullptr;
+}
+
+// The call's three working lines, line_length doubles each, and the 24-bit
+// picture, allocated in that order: 0, or -1 after the out-of-memory line
+// with everything allocated so far released.
+int allocate_buffers(std::size_t line_length, std::uint64_t output_size, scan_line* line,
                      std::uint8_t** output) {
     *output = nullptr;
-    *hue_line = static_cast<std::uint8_t*>(std::calloc(line_length, 1));
+    line->luma_line = static_cast<double*>(std::calloc(line_length, sizeof(double)));
+    line->hue_line = line->luma_line == nullptr
+                         ? nullptr
+                         : static_cast<double*>(std::calloc(line_length, sizeof(double)));
+    line->saturation_line = line->hue_line == nullptr
+                                ? nullptr
+                                : static_cast<double*>(std::calloc(line_length, sizeof(double)));
     // The picture's byte size is a 32-bit quantity: a larger output cannot be had.
-    if (*hue_line != nullptr && output_size <= UINT32_MAX)
+    if (line->saturation_line != nullptr && output_size <= UINT32_MAX)
         *output = allocate_pixels(static_cast<std::size_t>(output_size));
     if (*output != nullptr)
         return 0;
     std::printf("ERROR: memory exhausted!\n");
-    std::free(*hue_line);
-    *hue_line = nullptr;
+    release_lines(line);
     return -1;
 }
 
@@ -339,22 +385,23 @@ int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
         std::printf("WARNING: too narrow width ... set join_ends to 0\n");
         join_ends = 0;
     }
-    const std::int32_t margin = join_ends ? 0 : edge_margin;
+    scan_line line{};
+    line.width = width;
+    line.join_ends = join_ends;
+    line.phase = static_cast<unsigned>(phase_offset) & 3u;
+    line.margin = join_ends ? 0 : edge_margin;
     const std::size_t line_length =
-        static_cast<std::size_t>(width) + 2 * static_cast<std::size_t>(margin);
+        static_cast<std::size_t>(width) + 2 * static_cast<std::size_t>(line.margin);
     const std::size_t out_stride = 3 * static_cast<std::size_t>(width);
-    std::uint8_t* hue_line = nullptr;
     std::uint8_t* output = nullptr;
     if (allocate_buffers(line_length,
-                         std::uint64_t{out_stride} * static_cast<std::uint64_t>(height), &hue_line,
+                         std::uint64_t{out_stride} * static_cast<std::uint64_t>(height), &line,
                          &output) < 0)
         return -1;
 
     window_colours colours; // 32 KiB of tables
     build_window_colours(&colours);
     build_run_tables(&colours);
-    scan_line line{nullptr,           width,  join_ends, static_cast<unsigned>(phase_offset) & 3u,
-                   hue_line + margin, nullptr};
     for (std::int32_t r = 0; r < height; r += 2) {
         std::uint8_t* row =
             picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
@@ -362,7 +409,7 @@ int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
         line.out = output + static_cast<std::size_t>(r) * out_stride;
         resolve_markers(row, width, join_ends);
         decode_row_inside(&line, &colours);
-        decode_row_ends(&line, &colours);
+        decode_row_ends(&line);
         if (r + 1 < height)
             std::memcpy(line.out + out_stride, line.out, out_stride);
     }
@@ -372,6 +419,6 @@ int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
     picture->byte_size = static_cast<std::uint32_t>(out_stride * static_cast<std::size_t>(height));
     picture->bit_count = 24;
     picture->palette = nullptr;
-    std::free(hue_line);
+    release_lines(&line);
     return 0;
 }
