@@ -1,6 +1,4 @@
-// Small pictures for the colour passes, held in a std::vector: scan-line
-// pairs with chosen lit columns, random dots, or hi-res bytes as the tile
-// decoder writes them.
+// Small pictures for the colour passes, held in a std::vector.
 #pragma once
 
 #include <cstdint>
@@ -17,30 +15,27 @@ struct test_picture {
 
 // A dark width x height picture at 4 bits, a byte a pixel, with the given
 // columns of row 0 lit.
-inline void make_picture(test_picture* picture, int width, int height,
-                         std::initializer_list<int> lit = {}) {
-    picture->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+inline test_picture make_picture(int width, int height, std::initializer_list<int> lit = {}) {
+    test_picture picture;
+    picture.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     for (int x : lit)
-        picture->pixels[static_cast<std::size_t>(x)] = 1;
-    picture->info = {width,
-                     height,
-                     4,
-                     static_cast<std::uint32_t>(picture->pixels.size()),
-                     picture->pixels.data(),
-                     nullptr};
+        picture.pixels[static_cast<std::size_t>(x)] = 1;
+    picture.info = {
+        width,  height, 4, static_cast<std::uint32_t>(picture.pixels.size()), picture.pixels.data(),
+        nullptr};
+    return picture;
 }
 
 // Random even rows: a half-dot marker now and then at columns 0, 14, 28, ...,
-// otherwise dots lit by `density` percent, or (bytes) seven doubled dots of a
-// hi-res byte, mostly a solid colour pattern so that long runs of one hue
+// otherwise dots lit by `density` percent, or (bytes) the seven doubled dots
+// of a hi-res byte, mostly a solid colour pattern so that long runs of one hue
 // occur. The odd rows hold rubbish that no pass may read.
 inline void scatter(test_picture* picture, std::mt19937* random, int density, bool bytes) {
     static const std::uint8_t patterns[] = {0x00, 0x7F, 0x55, 0x2A, 0xD5, 0xAA, 0xFF, 0x80};
-    const int width = picture->info.width;
     std::uint8_t* pixel = picture->pixels.data();
     unsigned byte = 0;
     for (int r = 0; r < picture->info.height; ++r)
-        for (int x = 0; x < width; ++x, ++pixel) {
+        for (int x = 0; x < picture->info.width; ++x, ++pixel) {
             const std::uint32_t pick = (*random)();
             if (x % 14 == 0)
                 byte = pick % 4 == 0 ? (pick >> 8) & 0xFF : patterns[(pick >> 8) % 8];
