@@ -65,6 +65,9 @@ int read_rows(std::FILE* stream, const bitmap_header* header, std::uint8_t* pixe
         static_cast<std::size_t>(bitmap_row_size(header->width, header->bit_count));
     const std::size_t stride =
         static_cast<std::size_t>(header->width) * bmp_format::memory_pixel_bytes(header->bit_count);
+    // A picture of width 0 stores rows of no bytes: there is nothing to read,
+    // however many rows its header claims.
+    if (row_size == 0) return 0;
     auto* stored = static_cast<std::uint8_t*>(allocate_bytes(row_size));
     if (stored == nullptr) {
         std::printf("error: memory exhaust!\n");
@@ -79,6 +82,32 @@ int read_rows(std::FILE* stream, const bitmap_header* header, std::uint8_t* pixe
         unpack_row(stored, header->width, header->bit_count, pixels + r * stride);
     }
     std::free(stored);
+    return 0;
+}
+
+// Whether the stream still holds the palette (when it is to be read) and
+// every stored row that the header claims. A header may claim gigabytes in a
+// file of a few bytes: such a file is refused here, with the line its read
+// would end with, before any buffer is sized from the header. When the
+// stream can't tell its length, the rows are read and fall short as usual.
+int check_stream_holds_picture(std::FILE* stream, const bitmap_header* header,
+                               bool palette_read) {
+    const long start = std::ftell(stream);
+    if (start < 0 || std::fseek(stream, 0, SEEK_END) != 0) return 0;
+    const long end = std::ftell(stream);
+    if (std::fseek(stream, start, SEEK_SET) != 0 || end < start) return 0;
+    const auto held = static_cast<std::uint64_t>(end - start);
+    const std::uint64_t palette_bytes =
+        static_cast<std::uint64_t>(bmp_format::palette_entries(header->bit_count)) *
+        bmp_format::palette_entry_bytes;
+    if (palette_read && held < palette_bytes) {
+        std::printf("error: read_bitmap() - can't read palette\n");
+        return -1;
+    }
+    if (held < palette_bytes + header->data_length) {
+        std::printf("error: read_bitmap() - can't read bitmap data\n");
+        return -1;
+    }
     return 0;
 }
 
@@ -125,6 +154,7 @@ int read_bitmap(std::FILE* stream, bitmap_header* header, std::uint32_t** palett
         std::printf("error: read_bitmap() - can't read bitmap header\n");
         return -1;
     }
+    if (check_stream_holds_picture(stream, header, palette_slot != nullptr) < 0) return -1;
     // The header check has bounded this product to 32 bits.
     const std::size_t pixel_bytes = static_cast<std::size_t>(header->width) *
                                     bmp_format::memory_pixel_bytes(header->bit_count) *
