@@ -1,95 +1,97 @@
-// Loading images: the sector maps and address rule, the size rule, the
-// failures of the open, order detection and the release of the record.
+// Opening images: the size rule, the failures of the open, the release of the
+// record, the catalog walk's link limits and loop rule, and the sector orders:
+// detection, the raw read, and an independent tool's conversion.
 #include <cstdlib>
 #include <cstring>
 
 #include "disk/disk_fixture.h"
-#include "disk/disk_internal.h"
 
-TEST(SectorMap, ProdosMapIsSelfInversePermutationKeepingEnds) {
-    for (int s = 0; s < 16; ++s) {
-        EXPECT_EQ(dos_sector_map[s], s);
-        EXPECT_EQ(prodos_sector_map[prodos_sector_map[s]], s);
-        EXPECT_EQ(prodos_sector_map[s], (s == 0 || s == 15) ? s : 15 - s);
-    }
-    disk_image d{};
-    d.size = 143360 + 100;
-    d.sector_map = &dos_sector_map;
-    EXPECT_EQ(locate_sector(&d, 1, 1), 4352);
-    EXPECT_EQ(locate_sector(&d, 17, 0), 69632);
-    EXPECT_EQ(locate_sector(&d, 17, 15), 73472);
-    EXPECT_EQ(locate_sector(&d, 35, 0), -1); // 100 bytes of track 35 are not a sector
-    EXPECT_EQ(locate_sector(&d, 1, 16), -1);
-    d.sector_map = &prodos_sector_map;
-    EXPECT_EQ(locate_sector(&d, 1, 1), 7680);
-    EXPECT_EQ(locate_sector(&d, 17, 15), 73472);
-}
-
-TEST_F(DiskTest, SizeRuleAndOpenFailures) {
-    built_disk built;
-    start_disk(&built);
-    std::vector<std::uint8_t> image = image_bytes(&built, 1);
+TEST_F(DiskTest, SizeRuleOpenFailuresAndRelease) {
+    std::vector<std::uint8_t> image = image_bytes(&sample, 1);
     EXPECT_EQ(open_bytes({image.begin(), image.begin() + 73727}), -1);
     EXPECT_EQ(out, "disk image size error\ncan't get catalog '" + path() + "'\n");
-    EXPECT_EQ(open_bytes({image.begin(), image.begin() + 73728}), 0);
-    EXPECT_EQ(disk.tracks, 18);
-    EXPECT_EQ(catalog_length(), 15);
-    image.resize(143360 + 100, 0x55);
-    EXPECT_EQ(open_bytes(image), 0);
-    EXPECT_EQ(disk.tracks, 35);
-    EXPECT_EQ(out, "");
     EXPECT_EQ(open_bytes({}), -1);
     EXPECT_EQ(out, "read error '" + path() + "'\n");
+    EXPECT_EQ(open_bytes({image.begin(), image.begin() + 73728}), 0);
+    EXPECT_EQ(out, "illegal track/sector (12/0F)\ncan't get track/sector list '" + path() + "'\n");
+    image.resize(143360 + 100, 0x55);
+    EXPECT_EQ(open_bytes(image), 0);
+    EXPECT_EQ(out, "");
 
+    disk_image zero;
+    std::memset(&zero, 0, sizeof zero);
     release_disk_image(&disk, 0);
-    const std::string missing = (dir / "missing.dsk").string();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(open_disk_image(&disk, missing.c_str(), 2, 0), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "open error '" + missing + "'\n");
-    disk_image expected{};
-    std::memset(&expected, 0, sizeof expected);
-    expected.order = 2;
-    expected.sector_map = &dos_sector_map;
-    EXPECT_EQ(std::memcmp(&disk, &expected, sizeof disk), 0);
-}
-
-TEST_F(DiskTest, ReleaseLeavesZeroRecordOrFreesIt) {
-    built_disk built;
-    start_disk(&built);
-    ASSERT_EQ(add_file(&built, "A", 0x04, binary_file_contents(0x800, counting_bytes(600))), 0);
-    ASSERT_EQ(open_built(built), 0);
-    release_disk_image(&disk, 0);
-    const disk_image zero = [] {
-        disk_image z;
-        std::memset(&z, 0, sizeof z);
-        return z;
-    }();
     EXPECT_EQ(std::memcmp(&disk, &zero, sizeof disk), 0);
-    release_disk_image(&disk, 0);
+    release_disk_image(&disk, 0); // harmless on the empty record
+    EXPECT_EQ(capture([&] { return open_disk_image(&disk, "", 1, 0); }), -1);
+    EXPECT_EQ(out, "open error ''\n");
     auto* heap = static_cast<disk_image*>(std::calloc(1, sizeof(disk_image)));
     ASSERT_EQ(open_disk_image(heap, path().c_str(), 1, 0), 0);
     release_disk_image(heap, 1); // the sanitizer run checks that nothing leaks
 }
 
-TEST_F(DiskTest, OrderDetectionAndOrderGivenAsIs) {
-    // Catalog 17/15 -> 17/14; logical 17/1, outside the chain, links to a bad
-    // track, so reading a ProDOS-order image with the DOS map fails.
+TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {
     built_disk built;
-    start_disk(&built);
-    place_catalog(&built, {{17, 15}, {17, 14}});
-    put_link(&built, {17, 1}, {0x40, 0});
-    ASSERT_EQ(add_file(&built, "F", 0x00, counting_bytes(300)), 0);
-    EXPECT_EQ(open_bytes(image_bytes(&built, 1), 0), 0);
+    const struct {
+        built_sector link;
+        int result;
+    } links[] = {{{0, 5}, 0}, {{0x31, 0}, 0}, {{0x32, 0}, -1}, {{17, 16}, -1}};
+    for (const auto& c : links) {
+        start_disk(&built);
+        built.bytes.resize(51 * 4096); // so that the track limit decides, not the image size
+        put_link(&built, {17, 14}, c.link);
+        EXPECT_EQ(open_bytes(built.bytes), c.result) << c.link.track << "/" << c.link.sector;
+        EXPECT_EQ(out, c.result == 0 ? "" : "can't get catalog '" + path() + "'\n");
+    }
+    // Sector k of the chain 17/15 ... 17/1 links back to j. A first sector
+    // linking to itself is read twice; its entries are found in the first copy.
+    for (int k = 15; k >= 1; --k) {
+        for (int j = 15; j >= k; --j) {
+            start_disk(&built);
+            put_link(&built, {17, k}, {17, j});
+            add_file(&built, "HELLO", 0x02, basic_file_contents({1}));
+            const std::string where = std::to_string(k) + "->" + std::to_string(j);
+            EXPECT_EQ(open_bytes(built.bytes, 1, 0), -1) << where;
+            EXPECT_EQ(disk.catalog, nullptr) << where;
+            ASSERT_EQ(open_bytes(built.bytes, 1, 1), 0) << where;
+            int length = 0;
+            for (const catalog_sector* c = disk.catalog; c != nullptr; c = c->next)
+                ++length;
+            EXPECT_EQ(length, k == 15 && j == 15 ? 2 : 16 - k) << where;
+            EXPECT_EQ(find_file_entry(&disk, "HELLO"), &disk.catalog->entries[0]) << where;
+        }
+    }
+}
+
+TEST_F(DiskTest, OrderDetectionAndRawReadInBothOrders) {
+    EXPECT_EQ(open_bytes(image_bytes(&sample, 1), 2), -1); // the order is not corrected
+    EXPECT_EQ(out, "can't get catalog '" + path() + "'\n");
+    ASSERT_EQ(open_bytes(image_bytes(&sample, 1), 0), 0);
     EXPECT_EQ(disk.order, 1);
-    EXPECT_EQ(open_bytes(image_bytes(&built, 2), 7), 0);
+    ASSERT_EQ(open_bytes(image_bytes(&sample, 2), 7), 0);
     EXPECT_EQ(disk.order, 2);
-    EXPECT_EQ(disk.sector_map, &prodos_sector_map);
-    EXPECT_NE(find_file_entry(&disk, "F"), nullptr);
-    EXPECT_EQ(open_bytes(image_bytes(&built, 1), 2), -1);
-    EXPECT_EQ(out, "can't get catalog '" + path() + "'\n");
-    put_link(&built, {17, 15}, {0x40, 0});
-    EXPECT_EQ(open_bytes(image_bytes(&built, 1), 0), -1);
-    EXPECT_EQ(out, "can't get catalog '" + path() + "'\n");
-    EXPECT_EQ(disk.order, 0);
-    EXPECT_EQ(disk.sector_map, &dos_sector_map);
+
+    std::vector<std::uint8_t> dos(65536), prodos(65536), odd(1000);
+    EXPECT_EQ(read_disk_raw(path().c_str(), 2, prodos.data(), 65536), 0);
+    EXPECT_EQ(read_disk_raw(path().c_str(), 2, odd.data(), 1000), 0); // a last piece of 232
+    ASSERT_EQ(save_bytes({sample.bytes.begin(), sample.bytes.begin() + 65536}, path()), 0);
+    EXPECT_EQ(read_disk_raw(path().c_str(), 1, dos.data(), 65536), 0);
+    EXPECT_TRUE(std::equal(dos.begin(), dos.end(), sample.bytes.begin()));
+    EXPECT_EQ(prodos, dos);
+    EXPECT_TRUE(std::equal(odd.begin(), odd.end(), sample.bytes.begin()));
+    EXPECT_EQ(capture([&] { return read_disk_raw("", 2, dos.data(), 1); }), -1);
+    EXPECT_EQ(out, "error: open ''\n");
+}
+
+TEST_F(DiskTest, FloptoolConvertsToProdosOrderAsWeDo) {
+    if (std::system("command -v floptool >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "floptool not on PATH; skipping";
+    const std::string po = (dir / "floptool.po").string();
+    ASSERT_EQ(save_disk(&sample, path(), 1), 0);
+    const std::string command = "floptool flopconvert a2_16sect_dos a2_16sect_prodos " +
+                                test_support::shell_quote(path()) + " " +
+                                test_support::shell_quote(po) + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::vector<std::uint8_t> ours = image_bytes(&sample, 2);
+    EXPECT_EQ(test_support::read_file(po), std::string(ours.begin(), ours.end()));
 }
