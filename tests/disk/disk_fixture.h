@@ -33,10 +33,10 @@ inline built_disk sample_disk() {
     relocatable.insert(relocatable.begin() + 4, 2, 0); // a header of 6 bytes
     add_file(&built, "REL", 0x10, relocatable);
     add_file(&built, "BIG", 0x01, basic_file_contents(counting_bytes(130 * 256 - 2, 5)));
-    add_file(&built, "GONE", 0x04, binary_file_contents(0, counting_bytes(9, 6)));
+    add_file(&built, "GONE", 0x00, {6});
     delete_last_file(&built);
-    add_file(&built, "SIX", 0x00, {6});
-    add_file(&built, "SEVEN", 0x00, {7}); // the first entry of the second catalog sector
+    add_file(&built, "SEVEN", 0x00, {7});
+    add_file(&built, "EIGHT", 0x00, {8}); // the first entry of the second catalog sector
     return built;
 }
 

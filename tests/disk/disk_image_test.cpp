@@ -1,6 +1,5 @@
-// Opening images: the size rule, the failures of the open, the release of the
-// record, the catalog walk's link limits and loop rule, and the sector orders:
-// detection, the raw read, and an independent tool's conversion.
+// Opening images and releasing them, the catalog walk's link limits and loops,
+// and the sector orders: detection, the raw read, an independent conversion.
 #include <cstdlib>
 #include <cstring>
 
@@ -32,16 +31,14 @@ TEST_F(DiskTest, SizeRuleOpenFailuresAndRelease) {
 
 TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {
     built_disk built;
-    const struct {
-        built_sector link;
-        int result;
-    } links[] = {{{0, 5}, 0}, {{0x31, 0}, 0}, {{0x32, 0}, -1}, {{17, 16}, -1}};
-    for (const auto& c : links) {
+    const std::pair<built_sector, int> links[] = {
+        {{0, 5}, 0}, {{0x31, 0}, 0}, {{0x32, 0}, -1}, {{17, 16}, -1}};
+    for (const auto& [link, result] : links) {
         start_disk(&built);
         built.bytes.resize(51 * 4096); // so that the track limit decides, not the image size
-        put_link(&built, {17, 14}, c.link);
-        EXPECT_EQ(open_bytes(built.bytes), c.result) << c.link.track << "/" << c.link.sector;
-        EXPECT_EQ(out, c.result == 0 ? "" : "can't get catalog '" + path() + "'\n");
+        put_link(&built, {17, 14}, link);
+        EXPECT_EQ(open_bytes(built.bytes), result) << link.track << "/" << link.sector;
+        EXPECT_EQ(out, result == 0 ? "" : "can't get catalog '" + path() + "'\n");
     }
     // Sector k of the chain 17/15 ... 17/1 links back to j. A first sector
     // linking to itself is read twice; its entries are found in the first copy.
@@ -66,8 +63,6 @@ TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {
 TEST_F(DiskTest, OrderDetectionAndRawReadInBothOrders) {
     EXPECT_EQ(open_bytes(image_bytes(&sample, 1), 2), -1); // the order is not corrected
     EXPECT_EQ(out, "can't get catalog '" + path() + "'\n");
-    ASSERT_EQ(open_bytes(image_bytes(&sample, 1), 0), 0);
-    EXPECT_EQ(disk.order, 1);
     ASSERT_EQ(open_bytes(image_bytes(&sample, 2), 7), 0);
     EXPECT_EQ(disk.order, 2);
 

@@ -1,16 +1,13 @@
 // Real disks that nobody on this project made: the DOS 3.3 System Master in
 // both orders, a ProDOS disk and a disk without a file system.
+#include <tuple>
+
 #include "disk/disk_fixture.h"
 
 namespace {
 
-struct master_file {
-    const char* name;
-    int type, sectors, length;
-};
-
 // clang-format off
-constexpr master_file system_master[] = {
+constexpr std::tuple<const char*, int, int, int> system_master[] = { // name, type, sectors, length
     {"HELLO", 0x82, 3, 419},         {"APPLESOFT", 0x81, 3, 412},  {"LOADER.OBJ0", 0x84, 6, 1092},
     {"FPBASIC", 0x84, 42, 10240},    {"INTBASIC", 0x84, 42, 10240}, {"MASTER", 0x82, 3, 460},
     {"MASTER CREATE", 0x84, 9, 1791}, {"COPY", 0x81, 9, 1824},      {"COPY.OBJ0", 0x84, 3, 299},
@@ -36,23 +33,23 @@ TEST_F(DiskTest, RealSystemMasterInBothOrdersProdosDiskAndEmptyDisk) {
     ASSERT_EQ(open_real(&disk, "dos33-system-master.dsk", 0), 0);
     EXPECT_EQ(disk.order, 1); // detected
     EXPECT_EQ(disk.vtoc.volume * 0x100 + disk.vtoc.release, 0x103);
-    const master_file* f = system_master;
+    std::size_t i = 0;
     for (const catalog_sector* c = disk.catalog; c != nullptr; c = c->next) {
         for (const file_entry& e : c->entries) {
             if (e.sectors == 0)
                 continue;
-            ASSERT_LT(f, std::end(system_master));
-            EXPECT_EQ(find_file_entry(&disk, f->name), &e) << f->name;
-            EXPECT_EQ(e.type * 0x100 + e.sectors, f->type * 0x100 + f->sectors) << f->name;
-            EXPECT_EQ(get_disk_file_size(&po, f->name, nullptr), f->length) << f->name;
-            std::vector<std::uint8_t> other(static_cast<std::size_t>(f->length) + 1, 0xEE);
-            EXPECT_EQ(read_disk_file(&po, f->name, other.data(), f->length), f->length);
-            EXPECT_EQ(read_file(f->name, f->length), f->length) << f->name;
-            EXPECT_EQ(got, other) << f->name;
-            ++f;
+            ASSERT_LT(i, std::size(system_master));
+            const auto& [name, type, sectors, length] = system_master[i++];
+            EXPECT_EQ(find_file_entry(&disk, name), &e) << name;
+            EXPECT_EQ(e.type * 0x100 + e.sectors, type * 0x100 + sectors) << name;
+            EXPECT_EQ(get_disk_file_size(&po, name, nullptr), length) << name;
+            std::vector<std::uint8_t> other(static_cast<std::size_t>(length) + 1, 0xEE);
+            EXPECT_EQ(read_disk_file(&po, name, other.data(), length), length) << name;
+            EXPECT_EQ(read_file(name, length), length) << name;
+            EXPECT_EQ(got, other) << name;
         }
     }
-    EXPECT_EQ(f, std::end(system_master));
+    EXPECT_EQ(i, std::size(system_master));
     release_disk_image(&po, 0);
     ASSERT_EQ(read_file("HELLO", 419), 419);
     const auto link = [&](std::size_t at) { return got[at] | got[at + 1] << 8; };
