@@ -1,0 +1,258 @@
+// BMP files in memory, tile sheets through the built tool, real BMP tools.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <numeric>
+#include <tuple>
+
+#include "bmp/bmp.h"
+#include "support/run_tool.h"
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+using field_edits = std::vector<std::pair<std::size_t, std::uint32_t>>; // offset, 32-bit value
+using test_support::run_program;
+const std::string rule = "error: check_bitmap_header() - ";
+const std::string header_refused = "error: read_bitmap() - can't read bitmap header\n";
+const std::string sheet_refused = "error: read shape bitmap 'sheet.bmp'\n";
+const std::string data0 = "warning: check_bitmap_header() - data length is 0 ... corrected: 0x";
+
+// The letter F, red ('#') on blue, 6 x 5 pixels from the top: no symmetry.
+// Red is palette index 1 (any nonzero byte at 1 bit), X1R5G5B5 0x7C00 or BGR.
+constexpr char f_picture[] = "#####.#.....####..#.....#.....";
+
+bytes f_pixels(int bits) {
+    const std::uint32_t red = bits == 1 ? 0xA5 : bits <= 8 ? 1 : bits == 16 ? 0x7C00 : 0xFF0000;
+    const std::uint32_t blue = bits <= 8 ? 0 : bits == 16 ? 0x001F : 0x0000FF;
+    bytes pixels;
+    for (const char* c = f_picture; *c != '\0'; ++c)
+        for (int k = 0; k < (bits + 7) / 8; ++k)
+            pixels.push_back(static_cast<std::uint8_t>((*c == '#' ? red : blue) >> 8 * k));
+    return pixels;
+}
+
+// Blue, red, then greys with a fourth byte, which the file keeps.
+std::vector<std::uint32_t> f_palette(int bits) {
+    std::vector<std::uint32_t> palette(std::size_t{1} << (bits <= 8 ? bits : 1));
+    for (std::uint32_t i = 0; i < palette.size(); ++i)
+        palette[i] = i == 0 ? 0x0000FF : i == 1 ? 0xFF0000 : 0x01010101 * i;
+    return palette;
+}
+
+bytes hex(std::string text) {
+    std::erase(text, ' ');
+    bytes out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+bytes noise(std::size_t count, unsigned mask = 0xFF) {
+    bytes pixels(count);
+    for (std::size_t i = 0; i < count; ++i)
+        pixels[i] = static_cast<std::uint8_t>((i * 2654435761u >> 13) & mask);
+    return pixels;
+}
+
+// The bytes from offset on of a temporary file that write_bitmap filled.
+bytes write_bytes(std::uint32_t w, std::uint32_t h, std::uint16_t bits,
+                  const std::uint32_t* palette, const std::uint8_t* pixels, int result = 0,
+                  long offset = 0) {
+    bitmap_header header{};
+    create_bitmap_header(&header, w, h, bits);
+    std::FILE* f = std::tmpfile();
+    EXPECT_EQ(write_bitmap(f, &header, palette, pixels), result) << bits << " bits";
+    bytes file;
+    std::fseek(f, offset, SEEK_SET);
+    for (int c; (c = std::fgetc(f)) != EOF;)
+        file.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(f);
+    return file;
+}
+
+bytes f_file(std::uint16_t bits, long offset = 0) {
+    return write_bytes(6, 5, bits, f_palette(bits).data(), f_pixels(bits).data(), 0, offset);
+}
+
+struct read_outcome {
+    int result = 0;
+    std::string out;
+    bool allocated = false; // a buffer was placed in a slot
+    bitmap_header header{};
+    std::vector<std::uint32_t> palette;
+    bytes pixels;
+};
+
+// read_bitmap with empty slots from a temporary file holding the bytes.
+template <typename file_bytes> read_outcome read_bytes(const file_bytes& file) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(file.data(), 1, file.size(), f);
+    std::rewind(f);
+    read_outcome r;
+    std::uint32_t* palette = nullptr;
+    std::uint8_t* pixels = nullptr;
+    testing::internal::CaptureStdout();
+    r.result = read_bitmap(f, &r.header, &palette, &pixels);
+    r.out = testing::internal::GetCapturedStdout();
+    r.allocated = palette != nullptr || pixels != nullptr;
+    const std::size_t bits = r.header.bit_count;
+    if (r.result == 0 && bits <= 8)
+        r.palette.assign(palette, palette + (1u << bits));
+    if (r.result == 0)
+        r.pixels.assign(pixels, pixels + (bits + 7) / 8 * r.header.width * r.header.height);
+    std::free(palette);
+    std::free(pixels);
+    std::fclose(f);
+    return r;
+}
+
+// Runs qarvex on dir/sheet.bmp. With tile i mod 256 at byte i of the world,
+// the map shows the sheet's whole tiles 16 times across and down.
+void expect_sheet_run(const test_support::temp_dir& dir, const std::string& out) {
+    bytes world(65536);
+    std::iota(world.begin(), world.end(), 0);
+    test_support::write_file(dir / "world.dsk", world);
+    const auto run = test_support::run_qarvex(
+        {"-s", "sheet.bmp", "-d2", "world.dsk", "-o", "map.bmp", "--overwrite"}, dir.path);
+    EXPECT_EQ(run.out + run.err, out);
+    EXPECT_EQ(run.status, out.empty() ? 0 : 1);
+    if (!out.empty())
+        return;
+    const read_outcome sheet = read_bytes(test_support::read_file(dir / "sheet.bmp"));
+    const read_outcome map = read_bytes(test_support::read_file(dir / "map.bmp"));
+    const std::size_t row = sheet.pixels.size() / sheet.header.height;
+    const std::size_t used = sheet.header.height / 16 * 16;
+    bytes expected;
+    for (std::size_t y = 0; y < 16 * used; ++y)
+        for (int k = 0; k < 16; ++k)
+            expected.insert(expected.end(), &sheet.pixels[y % used * row],
+                            &sheet.pixels[y % used * row] + row);
+    EXPECT_TRUE(map.pixels == expected);
+    EXPECT_EQ(map.palette, sheet.palette);
+}
+
+} // namespace
+
+TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
+    // No palette given: zero entries. Pixels above 15 keep only their low 4 bits.
+    bytes above_15 = f_pixels(4);
+    for (auto& p : above_15)
+        p |= 0xF0;
+    EXPECT_EQ(write_bytes(6, 5, 4, nullptr, above_15.data()),
+              hex("424D 8A000000 00000000 76000000 28000000 06000000 05000000 0100 0400"
+                  "00000000 14000000 00000000 00000000 00000000 00000000" +
+                  std::string(128, '0') + "10000000 10000000 11110000 10000000 11111000"));
+    // The bottom row ("#.....") first; each row filled to 4 bytes.
+    EXPECT_EQ(f_file(1, 62), hex("80000000 80000000 F0000000 80000000 F8000000"));
+    EXPECT_EQ(write_bytes(6, 5, 2, nullptr, above_15.data(), -1), bytes()); // no 2-bit files
+    // Widths that end a packed byte and a row's fill at every place, one beyond
+    // the writer's staging buffer, and height 0 (data length 0: a warning).
+    for (std::uint16_t bits : {1, 4, 8, 16, 24, 32}) {
+        for (std::uint32_t w : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 17u, 140001u}) {
+            const std::uint32_t h = w > 100 ? 1 : w % 4;
+            const unsigned mask = bits == 1 ? 1 : bits == 4 ? 15 : 255;
+            const bytes pixels = noise(std::size_t{w} * h * ((bits + 7) / 8), mask);
+            const auto palette = f_palette(bits);
+            const read_outcome r =
+                read_bytes(write_bytes(w, h, bits, palette.data(), pixels.data()));
+            EXPECT_EQ(r.out, h == 0 ? data0 + "0\n" : "");
+            EXPECT_EQ(r.pixels, pixels) << bits << " bits, width " << w;
+            EXPECT_EQ(r.palette, bits <= 8 ? palette : std::vector<std::uint32_t>());
+        }
+    }
+}
+
+// Fields of the 8-bit F changed (a refused header allocates nothing), and the
+// file cut at every length.
+TEST(bitmap, damaged_files_give_their_lines) {
+    const std::tuple<field_edits, int, std::string> rows[] = {
+        {{{14, 12}}, -1, rule + "not supported header type - support only Windows V3\n"},
+        {{{14, 108}}, -1, rule + "not supported header type - support only Windows V3\n"},
+        {{{26, 2}}, -1, ""},     // planes
+        {{{0, 0x424D}}, -1, ""}, // "MB"
+        {{{30, 3}}, -1, rule + "not support compression\n"},
+        {{{28, 2}}, -1, rule + "unknown bit count\n"},
+        {{{10, 0x76}, {46, 16}}, -1, rule + "offset size 0x76 != 0x436\n"},
+        {{{34, 0x10}}, -1, rule + "data length 0x10 != 0x28\n"},
+        {{{34, 0}}, 0, data0 + "28\n"},
+        {{{2, 0}}, 0, "warning: check_bitmap_header() - file length is 0\n"},
+        {{{2, 0}, {34, 0}}, 0, data0 + "28\nwarning: check_bitmap_header() - file length is 0\n"},
+        {{{2, 0x1000}}, 0, "warning: check_bitmap_header() - file length 0x1000 > 0x45E\n"},
+        {{{2, 0x400}}, -1, rule + "file length 0x400 < 0x45E\n"},
+    };
+    for (const auto& [fields, result, out] : rows) {
+        bytes file = f_file(8);
+        for (const auto& [at, value] : fields)
+            put_le32(&file[at], value);
+        const read_outcome r = read_bytes(file);
+        EXPECT_EQ(r.out, out + (result < 0 ? header_refused : ""));
+        EXPECT_EQ(r.result, result) << out;
+        EXPECT_EQ(r.allocated, result == 0) << out;
+        EXPECT_EQ(r.pixels, result == 0 ? f_pixels(8) : bytes()) << out;
+    }
+    const bytes file = f_file(8);
+    for (long cut = 0; cut < static_cast<long>(file.size()); ++cut) {
+        const read_outcome r = read_bytes(bytes(file.begin(), file.begin() + cut));
+        const char* part = cut < 54 ? "bitmap header" : cut < 1078 ? "palette" : "bitmap data";
+        EXPECT_EQ(r.out, "error: read_bitmap() - can't read " + std::string(part) + "\n") << cut;
+        EXPECT_EQ(r.result, -1) << "cut at " << cut;
+    }
+}
+
+TEST(shape_sheet, sizes_give_the_map_or_their_refusal) {
+    const std::tuple<std::uint32_t, std::uint32_t, std::uint16_t, std::string> rows[] = {
+        {448, 512, 4, ""}, // the program disk's tile size: a 7168 x 8192 map
+        {256, 256, 24, ""},
+        {448, 520, 4, ""}, // the bottom 8 rows are never used
+        {15, 256, 8, "error: shape bitmap is too small\n" + sheet_refused},
+        {256, 15, 8, "error: shape bitmap is too small\n" + sheet_refused},
+        {450, 512, 8, "error: illegal shape bitmap size\n" + sheet_refused},
+        {4096, 4096, 1, "error: tiles of 256 x 256 pixels make the map larger than 4 GiB\n"},
+    };
+    test_support::temp_dir dir;
+    for (const auto& [w, h, bits, out] : rows) {
+        const bytes pixels = noise(std::size_t{w} * h * ((bits + 7) / 8));
+        test_support::write_file(dir / "sheet.bmp",
+                                 write_bytes(w, h, bits, f_palette(bits).data(), pixels.data()));
+        expect_sheet_run(dir, out);
+    }
+}
+
+// ImageMagick sees the F we write at every bit count; sheets of 2 x 2 tiles
+// that ImageMagick and Pillow write load, or are refused by the header rules.
+TEST(real_writers, agree_with_our_files) {
+    const std::string convert = "/usr/bin/convert", python = "/usr/bin/python3";
+    test_support::temp_dir dir;
+    if (!std::filesystem::exists(convert) ||
+        run_program(python, {"-c", "import PIL"}, dir.path).status != 0)
+        GTEST_SKIP() << "ImageMagick or Pillow not installed; skipping";
+    const bytes f24 = f_pixels(24);
+    for (std::uint16_t bits : {1, 4, 8, 16, 24, 32}) {
+        test_support::write_file(dir / "f.bmp", f_file(bits));
+        const auto seen =
+            run_program(convert, {"f.bmp", "-print", "%w %h\n", "-depth", "8", "bgr:-"}, dir.path);
+        EXPECT_EQ(seen.out, "6 5\n" + std::string(f24.begin(), f24.end())) << bits << " bits";
+    }
+    run_program(convert, {"rose:", "-resize", "32x32!", "-colors", "128", "source.ppm"}, dir.path);
+    const std::string pil = "from PIL import Image; im = Image.open('source.ppm'); im";
+    const std::pair<std::vector<std::string>, char> sheets[] = {
+        {{convert, "source.ppm", "-type", "bilevel", "-compress", "none", "BMP3:sheet.bmp"}, 1},
+        {{convert, "source.ppm", "-colors", "16", "-compress", "none", "BMP3:sheet.bmp"}, 4},
+        {{convert, "source.ppm", "-type", "palette", "-compress", "none", "BMP3:sheet.bmp"}, 8},
+        {{convert, "source.ppm", "-type", "truecolor", "-compress", "none", "BMP3:sheet.bmp"}, 24},
+        {{python, "-c", pil + ".convert('P').save('sheet.bmp')"}, 8},
+        {{python, "-c", pil + ".save('sheet.bmp')"}, 24},
+    };
+    for (const auto& [c, bits] : sheets) {
+        SCOPED_TRACE(c.back());
+        ASSERT_EQ(run_program(c[0], {c.begin() + 1, c.end()}, dir.path).status, 0);
+        EXPECT_EQ(test_support::read_file(dir / "sheet.bmp").at(28), bits);
+        expect_sheet_run(dir, "");
+    }
+    const std::string lines = header_refused + "error: read 'sheet.bmp'\n" + sheet_refused;
+    run_program(convert, {"source.ppm", "sheet.bmp"}, dir.path); // a 124-byte header
+    expect_sheet_run(dir, rule + "not supported header type - support only Windows V3\n" + lines);
+    run_program(convert, {"source.ppm", "-type", "palette", "BMP3:sheet.bmp"}, dir.path); // RLE
+    expect_sheet_run(dir, rule + "not support compression\n" + lines);
+}
