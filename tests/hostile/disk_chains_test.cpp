@@ -198,12 +198,11 @@ TEST(ListChains, TheToolReportsBrokenShapeFilesAndWritesNothing) {
 
 // A 140 KiB image whose catalog runs through every sector off track 17, each
 // of its 3,703 entries with a T/S list chain through the same 528 sectors:
-// every chain stays under the bound of one chain, but together they make
-// about two million list records, half a GiB, from one small file. Enable
-// with a bound on the lists of the whole disk (no disk holds more list
-// sectors than it has sectors): the run must then end without running out of
-// memory under a limit of 256 MiB.
-TEST(ListChains, DISABLED_ListsOfEveryEntryTogetherAreBoundedByTheDisk) {
+// every chain stays under the bound of one chain, and only the bound on the
+// lists of the whole disk keeps them from making two million list records,
+// half a GiB, out of one small file. Under a limit of 256 MiB the run ends
+// without running out of memory.
+TEST(ListChains, ListsOfEveryEntryTogetherAreBoundedByTheDisk) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "a virtual memory limit can't be set under AddressSanitizer; skipping";
 #endif
