@@ -78,3 +78,24 @@ TEST(HostileSheets, AShortFileClaimingHugeRowsIsRefusedBeforeItsBuffersAreSized)
               data0 + "FFFF0000\n" + file0 + "error: read_bitmap() - can't read bitmap data\n"
               "error: read 'sheet.bmp'\nerror: read shape bitmap 'sheet.bmp'\n");
 }
+
+// A picture of no rows but rows of 2 GiB each: nothing is to be read, yet the
+// reader sizes its row buffer from the width first, and under a limit of
+// 1 GiB of memory the run ends with "error: memory exhaust!". Enable when the
+// reader skips the row buffer of a picture without rows; the sheet is then
+// refused for its size.
+TEST(HostileSheets, DISABLED_APictureWithoutRowsSizesNoRowBuffer) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a virtual memory limit can't be set under AddressSanitizer; skipping";
+#endif
+    tool_dir run;
+    test_support::write_file(run.dir / "sheet.bmp", bmp_header(0, 54, 0x1FFFFFFF, 0, 32, 0));
+    const std::string command = "ulimit -v 1048576; cd " + test_support::shell_quote(run.dir.path.string()) +
+                                " && " + test_support::shell_quote(QARVEX_BINARY) +
+                                " -s sheet.bmp -o map.bmp </dev/null >out.txt 2>&1";
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+    EXPECT_EQ(test_support::read_file(run.dir / "out.txt"),
+              data0 + "0\n" + file0 + "error: shape bitmap is too small\n"
+              "error: read shape bitmap 'sheet.bmp'\n");
+}
