@@ -178,7 +178,7 @@ TEST(bitmap, damaged_files_give_their_lines) {
     }
     const bytes file = f_file(8);
     for (long cut = 0; cut < static_cast<long>(file.size()); ++cut) {
-        const read_outcome r = read_bytes(bytes(file.begin(), file.begin() + cut));
+        const read_outcome r = read_bytes(std::string(file.begin(), file.begin() + cut));
         const char* part = cut < 54 ? "bitmap header" : cut < 1078 ? "palette" : "bitmap data";
         EXPECT_EQ(r.out, "error: read_bitmap() - can't read " + std::string(part) + "\n") << cut;
         EXPECT_EQ(r.result, -1) << "cut at " << cut;
