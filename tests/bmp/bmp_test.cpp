@@ -19,7 +19,7 @@ const std::string data0 = "warning: check_bitmap_header() - data length is 0 ...
 
 // The letter F (no symmetry), red on blue: index 1 (at 1 bit nonzero), X1R5G5B5 or BGR.
 bytes f_pixels(int bits) {
-    const std::uint32_t red = bits == 1 ? 0xA5 : bits <= 8 ? 1 : bits == 16 ? 0x7C00 : 0xFF0000;
+    const std::uint32_t red = bits == 1 ? 0x10 : bits <= 8 ? 1 : bits == 16 ? 0x7C00 : 0xFF0000;
     const std::uint32_t blue = bits <= 8 ? 0 : bits == 16 ? 0x001F : 0x0000FF;
     const std::uint32_t high = bits == 4 ? 0xF0 : 0; // a 4-bit pixel keeps its low 4 bits
     bytes pixels;
