@@ -65,9 +65,9 @@ int read_rows(std::FILE* stream, const bitmap_header* header, std::uint8_t* pixe
         static_cast<std::size_t>(bitmap_row_size(header->width, header->bit_count));
     const std::size_t stride =
         static_cast<std::size_t>(header->width) * bmp_format::memory_pixel_bytes(header->bit_count);
-    // A picture of width 0 stores rows of no bytes: there is nothing to read,
-    // however many rows its header claims.
-    if (row_size == 0) return 0;
+    // A picture of width 0 stores rows of no bytes, and one of height 0 no
+    // rows: there is nothing to read, and no row buffer is sized for it.
+    if (row_size == 0 || header->height == 0) return 0;
     auto* stored = static_cast<std::uint8_t*>(allocate_bytes(row_size));
     if (stored == nullptr) {
         std::printf("error: memory exhaust!\n");
