@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bmp/bmp.h"
 #include "support/run_tool.h"
 
 namespace {
@@ -17,35 +19,19 @@ using test_support::run_qarvex;
 using test_support::temp_dir;
 using test_support::write_file;
 
-void put32(std::string* s, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) s->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void put16(std::string* s, std::uint16_t v) {
-    s->push_back(static_cast<char>(v & 0xFF));
-    s->push_back(static_cast<char>(v >> 8));
-}
-
-// A 16 x 16 24-bit sheet: tile t is one pixel of colour (t, 255 - t, 7).
-std::string tiny_sheet() {
-    std::string bmp = "BM";
-    put32(&bmp, 54 + 16 * 48);
-    put32(&bmp, 0);
-    put32(&bmp, 54);
-    put32(&bmp, 40);
-    put32(&bmp, 16);
-    put32(&bmp, 16);
-    put16(&bmp, 1);
-    put16(&bmp, 24);
-    for (std::uint32_t v : {0u, 16u * 48u, 0u, 0u, 0u, 0u}) put32(&bmp, v);
-    for (int row = 15; row >= 0; --row) {
-        for (int col = 0; col < 16; ++col) {
-            const int t = row * 16 + col;
-            bmp.push_back(7);
-            bmp.push_back(static_cast<char>(255 - t));
-            bmp.push_back(static_cast<char>(t));
-        }
+// A 16 x 16 24-bit sheet: tile t is one pixel of blue 7, green 255 - t, red t.
+void write_tiny_sheet(const std::filesystem::path& path) {
+    std::vector<std::uint8_t> pixels;
+    for (int t = 0; t < 256; ++t) {
+        pixels.insert(pixels.end(), {7, static_cast<std::uint8_t>(255 - t),
+                                     static_cast<std::uint8_t>(t)});
     }
-    return bmp;
+    bitmap_header header{};
+    ASSERT_EQ(create_bitmap_header(&header, 16, 16, 24), 0);
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(write_bitmap(file, &header, nullptr, pixels.data()), 0);
+    std::fclose(file);
 }
 
 // A folder with the sheet, a world map of tile 5 everywhere, and the
@@ -54,7 +40,7 @@ struct tiny_run {
     temp_dir dir;
     std::vector<std::string> args{"-s", "sheet.bmp", "-d2", "world.dsk", "-o", "out.bmp"};
     tiny_run() {
-        write_file(dir / "sheet.bmp", tiny_sheet());
+        write_tiny_sheet(dir / "sheet.bmp");
         write_file(dir / "world.dsk", std::string(65536, '\x05'));
     }
 };
