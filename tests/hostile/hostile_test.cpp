@@ -1,0 +1,237 @@
+// Hostile inputs through the built tool, run under a memory limit: T/S list
+// chains through every sector or looping back, catalog loops, pairs outside the
+// image, the bound on the lists of a whole disk, images cut at every sector
+// boundary of the tracks that matter, BMP headers of huge or negative sizes,
+// standard input closed at the overwrite question, a read-only output. Each
+// ends with its lines and status 1, and no map is written: an old one stays
+// as it was, even with "--overwrite".
+#include <unistd.h>
+
+#include <cstdint>
+#include <utility>
+
+#include "bmp/bmp.h"
+#include "diskbuild.h"
+#include "support/run_tool.h"
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+// The 54 header bytes with these fields, the others as a writer sets them
+// ("BM" goes in as 0x4D42, whose upper half the file length overwrites).
+bytes bmp_header(std::uint32_t file_length, std::uint32_t offset, std::uint32_t width,
+                 std::uint32_t height, std::uint16_t bits, std::uint32_t data_length) {
+    bytes out(54, 0);
+    const std::uint32_t planes_and_bits = 1u | std::uint32_t{bits} << 16;
+    const std::pair<int, std::uint32_t> fields[] = {
+        {0, 0x4D42}, {2, file_length}, {10, offset},          {14, 40},
+        {18, width}, {22, height},     {26, planes_and_bits}, {34, data_length}};
+    for (const auto& [at, value] : fields)
+        put_le32(&out[at], value);
+    return out;
+}
+
+// A folder with a 16 x 16 tile sheet and a world disk under its default name.
+struct tool_dir {
+    test_support::temp_dir dir;
+    tool_dir() {
+        bytes sheet = bmp_header(54 + 16 * 48, 54, 16, 16, 24, 16 * 48);
+        sheet.resize(54 + 16 * 48, 0x11);
+        test_support::write_file(dir / "sheet.bmp", sheet);
+        test_support::write_file(dir / "kqvellmara.dsk", std::string(65536, '\x07'));
+    }
+
+    // Runs qarvex in 256 MiB of address space, where a buffer sized from a hostile
+    // file fails the run (not under AddressSanitizer, which reserves far more).
+    test_support::tool_result run(std::vector<std::string> args, bool closed_input = false) const {
+        std::string script = closed_input ? "exec \"$0\" \"$@\" <&-" : "exec \"$0\" \"$@\"";
+#if !defined(__SANITIZE_ADDRESS__)
+        script = "ulimit -v 262144; " + script;
+#endif
+        args.insert(args.begin(), {"-c", script, QARVEX_BINARY});
+        return test_support::run_program("/bin/sh", args, dir.path);
+    }
+};
+
+const std::string shape0 = "S\x01HP0";
+const std::string shape1 = "S\x01HP1";
+const std::string no_shapes = "error: read shapes from disk image\n";
+const std::string no_list = "can't get track/sector list 'KQboot.dsk'\n";
+
+std::string no_file(const std::string& name) {
+    return no_list + "error: can't get file 'KQboot.dsk/" + name + "'\n" + no_shapes;
+}
+
+built_disk program_disk() {
+    built_disk disk{};
+    start_disk(&disk);
+    add_file(&disk, shape0, 0x04, binary_file_contents(0x6000, bytes(4096, 0x2A)));
+    add_file(&disk, shape1, 0x04, binary_file_contents(0x6000, bytes(4096, 0x55)));
+    return disk;
+}
+
+// Shape file 0 (first entry of 17/15) with its T/S lists on every sector of
+// tracks 1 to 34 but the catalog track, in order: 528 (a link to track 0 ends
+// a chain). Their pairs, all zero, name 0/0, which holds a binary file of 4096 bytes.
+built_disk list_through_every_sector() {
+    built_disk disk = program_disk();
+    built_sector last = {1, 0};
+    for (int t = 1; t <= 34; ++t) {
+        for (int s = 0; s < 16 && t != 17; ++s) {
+            put_link(&disk, last, {t, s});
+            last = {t, s};
+        }
+    }
+    put_sector_byte(&disk, 0, 0, 3, 0x10);
+    put_sector_byte(&disk, 17, 15, 0x0B, 1);
+    put_sector_byte(&disk, 17, 15, 0x0C, 0);
+    return disk;
+}
+
+// What qarvex prints, in sector order 1 or 2, over an old map with "--overwrite".
+std::string run_over_old_map(const tool_dir& run, int order, std::vector<std::string> args = {}) {
+    test_support::write_file(run.dir / "map.bmp", std::string("old map"));
+    args.insert(args.end(), {order == 2 ? "--po" : "--do", "-o", "map.bmp", "--overwrite"});
+    const auto result = run.run(args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(test_support::read_file(run.dir / "map.bmp") == "old map"); // no dump of a map
+    return result.out + result.err;
+}
+
+} // namespace
+
+TEST(HostileDisks, ListChainsCatalogLoopsAndPairsOffTheDisk) {
+    const std::string no_catalog = "can't get catalog 'KQboot.dsk'\n"
+                                   "error: read disk image 'KQboot.dsk'\n" +
+                                   no_shapes;
+    // The links of the lists through every sector overwrote shape file 1's header.
+    const std::string shapes_read = "file size mismatch '" + shape1 +
+                                    "' 4109 != 4096\n"
+                                    "error: open 'kqvellmara.dsk'\n"
+                                    "error: read image file 'kqvellmara.dsk'\n";
+    struct damage {
+        built_disk disk;
+        std::string lines;
+    };
+    std::vector<damage> cases = {
+        {list_through_every_sector(), shapes_read},
+        // Linked back to its start, 560 lists (the image's sectors) are read first.
+        {list_through_every_sector(), "track/sector list too long (03/00)\n" + no_file(shape0)},
+        {program_disk(), "illegal track/sector list[00:05] (40/03)\n"
+                         "error: read file 'KQboot.dsk/" +
+                             shape1 + "'\n" + no_shapes},
+        {program_disk(), no_catalog},
+        {program_disk(), no_catalog},
+        // Seven more entries in 17/14 start on the same chain: each chain is
+        // within its own bound, only the bound on the lists of the disk stops them.
+        {list_through_every_sector(),
+         "track/sector list too long (0A/0D)\n" + no_list + shapes_read},
+    };
+    put_link(&cases[1].disk, {34, 15}, {1, 0});
+    put_last_pair(&cases[2].disk, 0, 5, {0x40, 3});
+    put_link(&cases[3].disk, {17, 15}, {17, 15});
+    put_link(&cases[4].disk, {17, 1}, {17, 9});
+    const auto entry0 = cases[5].disk.bytes.begin() + (17 * 16 + 15) * 256 + 0x0B;
+    for (int e = 0; e < 7; ++e)
+        put_raw(&cases[5].disk, (17 * 16 + 14) * 256 + 0x0B + 35 * e, bytes(entry0, entry0 + 35));
+    for (int order : {1, 2}) {
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            tool_dir run;
+            std::filesystem::remove(run.dir / "kqvellmara.dsk");
+            save_disk(&cases[i].disk, (run.dir / "KQboot.dsk").string(), order);
+            EXPECT_EQ(run_over_old_map(run, order), cases[i].lines)
+                << "case " << i << ", order " << order;
+        }
+    }
+}
+
+TEST(HostileDisks, ImagesCutAtEverySectorBoundaryOfTheirKeyTracks) {
+    const built_disk program = program_disk();
+    for (int order : {1, 2}) {
+        const bytes image = image_bytes(&program, order);
+        for (std::size_t t : {0, 17}) { // the boot track; the VTOC and catalog
+            for (std::size_t size = t * 4096; size <= t * 4096 + 4096; size += 256) {
+                tool_dir run;
+                test_support::write_file(run.dir / "KQboot.dsk",
+                                         bytes(image.begin(), image.begin() + size));
+                std::string lines = size == 0
+                                        ? "read error 'KQboot.dsk'\n"
+                                        : "disk image size error\ncan't get catalog 'KQboot.dsk'\n";
+                lines += "error: read disk image 'KQboot.dsk'\n" + no_shapes;
+                if (size == 18 * 4096) // a whole catalog, the lists on track 18 gone
+                    lines = "illegal track/sector (12/0F)\n" + no_file(shape0);
+                EXPECT_EQ(run_over_old_map(run, order), lines) << size << ", order " << order;
+                if (t == 0) { // the world disk cut in its first track
+                    test_support::write_file(run.dir / "kqvellmara.dsk", std::string(size, '\x07'));
+                    EXPECT_EQ(
+                        run_over_old_map(run, order, {"-s", "sheet.bmp"}),
+                        "error: read 'kqvellmara.dsk'\nerror: read image file 'kqvellmara.dsk'\n")
+                        << size << ", order " << order;
+                }
+            }
+        }
+    }
+}
+
+// Each is refused before a buffer is sized from it: under the run's memory
+// limit no row or pixel buffer of a GiB or more may be asked for.
+TEST(HostileSheets, HugeAndNegativeSizesAreRefusedWithTheirLines) {
+    const std::string rule = "error: check_bitmap_header() - ";
+    const std::string data0 = "warning: check_bitmap_header() - data length is 0 ... corrected: 0x";
+    const std::string file0 = "warning: check_bitmap_header() - file length is 0\n";
+    const std::string sheet_refused =
+        "error: read 'sheet.bmp'\nerror: read shape bitmap 'sheet.bmp'\n";
+    const std::string refused = "error: read_bitmap() - can't read bitmap header\n" + sheet_refused;
+    const std::uint32_t minus_16 = 0xFFFFFFF0u;
+    bytes short_file = bmp_header(0, 1078, 65535, 65535, 8, 0); // 4 GiB of pixels claimed
+    short_file.resize(1078 + 100, 0);
+    const struct {
+        const char* what;
+        bytes header;
+        std::string lines;
+    } cases[] = {
+        // Both lengths 0, so that the format's own rules let a top-down picture through.
+        {"negative height", bmp_header(0, 54, 16, minus_16, 24, 0),
+         data0 + "FFFFFD00\n" + file0 + rule + "top-down bitmap not supported\n" + refused},
+        {"negative height, lengths given", bmp_header(54 + 16 * 48, 54, 16, minus_16, 24, 16 * 48),
+         rule + "data length 0x300 != 0xFFFFFD00\n" + refused},
+        {"negative width", bmp_header(0, 54, minus_16, 16, 24, 0),
+         data0 + "FFFFFD00\n" + file0 + rule + "bitmap size too large\n" + refused},
+        {"a data length that wraps to 0", bmp_header(0, 1078, 65536, 65536, 8, 0),
+         data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
+        {"a row longer than an int", bmp_header(0, 54, 0x40000000, 1, 32, 0),
+         data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
+        {"file length below header and data", bmp_header(0x100, 54, 4096, 4096, 24, 0x3000000),
+         rule + "file length 0x100 < 0x3000036\n" + refused},
+        {"a short file claiming huge rows", short_file,
+         data0 + "FFFF0000\n" + file0 + "error: read_bitmap() - can't read bitmap data\n" +
+             sheet_refused},
+        {"no rows, each of 2 GiB", bmp_header(0, 54, 0x1FFFFFFF, 0, 32, 0),
+         data0 + "0\n" + file0 +
+             "error: shape bitmap is too small\n"
+             "error: read shape bitmap 'sheet.bmp'\n"},
+    };
+    for (const auto& c : cases) {
+        tool_dir run;
+        test_support::write_file(run.dir / "sheet.bmp", c.header);
+        EXPECT_EQ(run_over_old_map(run, 1, {"-s", "sheet.bmp"}), c.lines) << c.what;
+    }
+}
+
+TEST(HostileOutput, ClosedStandardInputAndAReadOnlyFileLeaveTheOldMap) {
+    tool_dir run;
+    test_support::write_file(run.dir / "map.bmp", std::string("old map"));
+    const auto result = run.run({"-s", "sheet.bmp", "-o", "map.bmp"}, true);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out + result.err, "'map.bmp' already exists\noverwrite ? (Y or N): "
+                                       "error: write bitmap file 'map.bmp'\n");
+    EXPECT_TRUE(test_support::read_file(run.dir / "map.bmp") == "old map");
+
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root opens a read-only file for writing anyway; skipping that part";
+    // The test's own rewriting of the old map fails alike, leaving it as it is.
+    std::filesystem::permissions(run.dir / "map.bmp", std::filesystem::perms::owner_read);
+    EXPECT_EQ(run_over_old_map(run, 1, {"-s", "sheet.bmp"}),
+              "error: open 'map.bmp'\nerror: write bitmap file 'map.bmp'\n");
+}
