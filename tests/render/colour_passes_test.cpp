@@ -1,6 +1,5 @@
-// Both colour passes: their worked examples, and each pass byte for byte
-// against a slow model that reads the rules one sample at a time (with the C
-// library's sin and cos) on random scan lines.
+// Both colour passes: their worked examples, and each byte for byte against a
+// slow model that reads the rules one sample at a time, on random scan lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,36 +18,7 @@ namespace {
 using bytes = std::vector<std::uint8_t>;
 using rgb = std::array<int, 3>;
 
-// Two rows holding `dots` in the even one: '#' lit, 'M' the half-dot marker.
-bytes from_dots(const char* dots) {
-    bytes pixels(2 * std::strlen(dots), 0);
-    for (std::size_t x = 0; dots[x] != '\0'; ++x)
-        pixels[x] = dots[x] == '#' ? 1 : dots[x] == 'M' ? 255 : 0;
-    return pixels;
-}
-
-// Random even rows: each stretch of 14 samples one colour pattern repeating
-// every 4 samples (so that long runs of one hue occur), with `noise` percent
-// of the samples flipped and a half-dot marker now and then at its start.
-// The odd rows hold rubbish that no pass may read.
-bytes scatter(int width, int height, std::mt19937* random, unsigned noise) {
-    bytes pixels(static_cast<std::size_t>(width) * height);
-    unsigned pattern = 0;
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const std::size_t x = i % width;
-        const unsigned pick = (*random)();
-        if (x % 14 == 0)
-            pattern = pick >> 28;
-        if (i / width % 2 == 1 || (x % 14 == 0 && pick % 4 == 0))
-            pixels[i] = i / width % 2 == 1 ? static_cast<std::uint8_t>(pick) : 255;
-        else
-            pixels[i] = ((pattern >> x % 4) & 1) ^ (pick % 100 < noise);
-    }
-    return pixels;
-}
-
-// What a pass draws from a copy of `pixels`, in a buffer of the run's allocator,
-// which retouch_bitmap releases. Only a ring too narrow to decode prints.
+// A pass on a copy of `pixels` in the run allocator's buffer, which retouch_bitmap releases.
 bytes draw(const bytes& pixels, int width, int join_ends, int blur_or_phase, bool ntsc) {
     const auto size = static_cast<std::uint32_t>(pixels.size());
     image_info info{width, static_cast<int>(size) / width, 4, size, allocate_pixels(size), nullptr};
@@ -78,51 +48,44 @@ double slow_hue(unsigned a, unsigned b) {
     return mean;
 }
 
-// The NTSC decode of one scan line whose weights w[x][0..4] (those of the lit
-// samples x-2 .. x+2) are known, into blue, green, red.
+// NTSC from the weights w[x] of the lit samples x-2 .. x+2, with the C library's sin, cos.
 void slow_decode(const std::vector<std::array<unsigned, 5>>& w, const std::vector<bool>& dots,
                  int join_ends, std::uint8_t* out) {
     const int width = static_cast<int>(dots.size()), m = join_ends ? 0 : 10;
     auto at = [&](int j) { return join_ends ? (j + width) % width : j + m; }; // entry of column j
-    std::vector<double> luma(width + 2 * m), hue(luma), sat(luma);
-    for (int x = 0; x < width; ++x) {
-        const unsigned a = w[x][0] | w[x][1] | w[x][2] | w[x][3];
-        const unsigned b = w[x][1] | w[x][2] | w[x][3] | w[x][4];
-        luma[at(x)] = (std::popcount(a) / 4.0 + std::popcount(b) / 4.0) / 2.0;
-        hue[at(x)] = slow_hue(a, b);
-    }
+    auto a = [&](int x) { return w[x][0] | w[x][1] | w[x][2] | w[x][3]; };    // the two patterns
+    auto b = [&](int x) { return w[x][1] | w[x][2] | w[x][3] | w[x][4]; };
+    std::vector<double> hue(width + 2 * m), sat(hue);
+    for (int x = 0; x < width; ++x)
+        hue[at(x)] = slow_hue(a(x), b(x));
     for (int x = 0, run = 0; x < width; ++x, run = 0) {
-        if (hue[at(x)] < -1.0) {
-            hue[at(x)] = sat[at(x)] = 0.0;
-            continue;
-        }
         for (int k = -1; k >= -6 && hue[at(x + k)] == hue[at(x)]; --k)
             ++run;
         for (int k = 1; k <= 6 && hue[at(x + k)] == hue[at(x)]; ++k)
             ++run;
-        sat[at(x)] = (run + 6) / (6 * 3.0);
+        sat[at(x)] = hue[at(x)] < -1.0 ? 0.0 : (run + 6) / (6 * 3.0);
+        hue[at(x)] = std::max(hue[at(x)], 0.0); // no hue reads 0.0 from now on
     }
     auto channel = [](double v) { return std::clamp(static_cast<int>(v * 255.0), 0, 255); };
     for (int x = 0; x < width; ++x, out += 3) {
-        const double y = dots[x] ? luma[at(x)] : luma[at(x)] * sat[at(x)];
+        const double luma = (std::popcount(a(x)) / 4.0 + std::popcount(b(x)) / 4.0) / 2.0;
+        const double y = dots[x] ? luma : luma * sat[at(x)];
         const double s = sat[at(x)] * 0.7, turned = hue[at(x)] + 10.0;
         const double h = (turned > 360.0 ? turned - 360.0 : turned) * 3.141592653589793 / 180.0;
         const double i = std::sin(h) * s * 0.595716, q = std::cos(h) * s * 0.522591;
-        const bool black = luma[at(x)] == 0.0;
+        const bool black = luma == 0.0;
         out[2] = black ? 0 : channel(y + i * 0.9563 + q * 0.621);
         out[1] = black ? 0 : channel(y - i * 0.2721 - q * 0.6474);
         out[0] = black ? 0 : channel(y - i * 1.107 + q * 1.7046);
     }
 }
 
-// Both passes as the rules read: markers resolved in column order, then each
-// sample from the weights of the lit samples up to two columns away (read from
-// the other end of a ring, else dark beyond the row ends); the colours of the
-// even row drawn into both rows of its pair.
+// Both passes as the rules read: markers resolved, then the weights of the lit samples
+// x-2 .. x+2 (round a ring, else dark); both rows of a pair drawn from the even one.
 bytes slow_draw(const bytes& pixels, int width, int join_ends, int blur_or_phase, bool ntsc) {
     static const unsigned phase_weight[4] = {4, 8, 1, 2};
     join_ends = join_ends && (width >= 10 || !ntsc);
-    const int depth = ntsc ? 3 : 1, phase = ntsc ? blur_or_phase : 0, blur = blur_or_phase;
+    const int depth = ntsc ? 3 : 1, phase = ntsc ? blur_or_phase : 0;
     bytes out(depth * pixels.size());
     for (std::size_t r = 0; r < pixels.size(); r += 2 * width) {
         std::vector<bool> dots(width);
@@ -139,11 +102,8 @@ bytes slow_draw(const bytes& pixels, int width, int join_ends, int blur_or_phase
             slow_decode(w, dots, join_ends, &out[depth * r]);
         for (int x = 0; x < width && !ntsc; ++x) {
             const unsigned near = w[x][1] | w[x][2] | w[x][3], far = w[x][0] | w[x][4];
-            if (blur)
-                out[r + x] = static_cast<std::uint8_t>(near != 0 ? near | far : 0);
-            else
-                out[r + x] =
-                    static_cast<std::uint8_t>(w[x][2] ? near | (w[x][1] && w[x][3] ? far : 0) : 0);
+            const unsigned plain = w[x][2] ? near | (w[x][1] && w[x][3] ? far : 0) : 0;
+            out[r + x] = static_cast<std::uint8_t>(blur_or_phase ? (near ? near | far : 0) : plain);
         }
         if (r + width < pixels.size())
             std::copy_n(&out[depth * r], depth * width, &out[depth * (r + width)]);
@@ -154,8 +114,7 @@ bytes slow_draw(const bytes& pixels, int width, int join_ends, int blur_or_phase
 } // namespace
 
 TEST(ColourPasses, WorkedExamples) {
-    // NTSC colours by letter: the repeating pairs green, orange, violet and
-    // blue; p to t around a single lit pair; '?' a colour without a letter.
+    // NTSC colours by letter: pairs G, O, V, B; p to t round one lit pair; '?' any other.
     const std::pair<rgb, char> letters[] = {
         {{0, 0, 0}, '.'},      {{255, 255, 255}, 'W'}, {{52, 191, 0}, 'G'}, {{217, 109, 0}, 'O'},
         {{202, 63, 255}, 'V'}, {{37, 145, 255}, 'B'},  {{0, 30, 12}, 'p'},  {{0, 54, 8}, 'q'},
@@ -163,50 +122,41 @@ TEST(ColourPasses, WorkedExamples) {
     struct example {
         const char* dots; // '#' lit, 'M' the half-dot marker
         int join_ends, phase_offset;
-        const char* plain;   // artifact colours in hex, '.' for 0; null: not checked
-        const char* blurred; // likewise
-        const char* ntsc;    // NTSC colours by letter
+        const char* colours[3]; // plain and blurred in hex ('.' 0), NTSC by letter; null: unchecked
     };
     const example examples[] = {
-        // A lit pair (one hi-res dot) at each phase, a run of four, a lone sample.
-        {"........##......", 1, 0, "........cc......", ".......cccc.....", "......pqrrst...."},
-        {".........##.....", 1, 0, ".........99.....", "........9999....", nullptr},
-        {"..........##....", 1, 0, "..........33....", ".........3333...", nullptr},
-        {"...........##...", 1, 0, "...........66...", "..........6666..", nullptr},
-        {"........####....", 1, 0, "........cff3....", ".......cdffb3...", nullptr},
-        {".............#..", 1, 0, ".............8..", "............888.", nullptr},
-        // Repeating pairs, in a row and round the ring; the phase offset turns
-        // their colour. Without join_ends the margins read as hue 0.0: pairs
-        // at s = 2 keep their colour to the row end, pairs at s = 0 fade.
-        {"....##..##..##..", 1, 0, "....cc..cc..cc..", "...cccccccccccc.", nullptr},
-        {"##..##..##..##..", 1, 0, "cc..cc..cc..cc..", "cccccccccccccccc", "GGGGGGGGGGGGGGGG"},
-        {".##..##..##..##.", 1, 0, ".99..99..99..99.", "9999999999999999", "OOOOOOOOOOOOOOOO"},
-        {"..##..##..##..##", 1, 0, "..33..33..33..33", "3333333333333333", "VVVVVVVVVVVVVVVV"},
-        {"#..##..##..##..#", 1, 0, "6..66..66..66..6", "6666666666666666", "BBBBBBBBBBBBBBBB"},
-        {"##..##..##..##..", 1, 1, nullptr, nullptr, "OOOOOOOOOOOOOOOO"},
-        {"##..##..##..##..", 1, 2, nullptr, nullptr, "VVVVVVVVVVVVVVVV"},
-        {"##..##..##..##..", 1, 3, nullptr, nullptr, "BBBBBBBBBBBBBBBB"},
-        {"..##..##..##..##..##..##", 0, 0, nullptr, nullptr, "????????VVVVVVVVVVVVVVVV"},
-        {"##..##..##..##..", 0, 0, nullptr, nullptr, "??????GG??????st"},
-        // Dark and fully lit.
-        {"................", 1, 0, "................", "................", "................"},
-        {"################", 1, 0, "ffffffffffffffff", "ffffffffffffffff", "WWWWWWWWWWWWWWWW"},
-        // Markers: at 0 the ring's last dot or dark, at 14 the dot before; a
-        // run across the ring's end, and not across it.
-        {"M#.............#", 1, 0, "ec.............6", "eec...........6e", nullptr},
-        {"M#.............#", 0, 0, ".8.............2", "888...........22", nullptr},
-        {"............##M.", 1, 0, "............cd9.", "...........cddd9", nullptr},
-        {"##............##", 1, 0, "fc............3f", "fec..........37f", nullptr},
-        {"##............##", 0, 0, "cc............33", "ccc..........333", nullptr},
+        // A lit pair, a run of four, a lone sample; repeating pairs at each
+        // phase, in a row, round the ring, with a phase offset; dark, lit.
+        {"........##......", 1, 0, {"........cc......", ".......cccc.....", "......pqrrst...."}},
+        {"........####....", 1, 0, {"........cff3....", ".......cdffb3...", nullptr}},
+        {".............#..", 1, 0, {".............8..", "............888.", nullptr}},
+        {"....##..##..##..", 1, 0, {"....cc..cc..cc..", "...cccccccccccc.", nullptr}},
+        {"##..##..##..##..", 1, 0, {"cc..cc..cc..cc..", "cccccccccccccccc", "GGGGGGGGGGGGGGGG"}},
+        {".##..##..##..##.", 1, 0, {".99..99..99..99.", "9999999999999999", "OOOOOOOOOOOOOOOO"}},
+        {"..##..##..##..##", 1, 0, {"..33..33..33..33", "3333333333333333", "VVVVVVVVVVVVVVVV"}},
+        {"#..##..##..##..#", 1, 0, {"6..66..66..66..6", "6666666666666666", "BBBBBBBBBBBBBBBB"}},
+        {"##..##..##..##..", 1, 1, {nullptr, nullptr, "OOOOOOOOOOOOOOOO"}},
+        {"##..##..##..##..", 1, 2, {nullptr, nullptr, "VVVVVVVVVVVVVVVV"}},
+        {"##..##..##..##..", 1, 3, {nullptr, nullptr, "BBBBBBBBBBBBBBBB"}},
+        {"................", 1, 0, {"................", "................", "................"}},
+        {"################", 1, 0, {"ffffffffffffffff", "ffffffffffffffff", "WWWWWWWWWWWWWWWW"}},
+        // Markers at 0 take the ring's last dot, or dark. Without join_ends the
+        // margins read as hue 0.0: pairs at s = 2 keep their colour, at 0 fade.
+        {"M#.............#", 1, 0, {"ec.............6", "eec...........6e", nullptr}},
+        {"M#.............#", 0, 0, {".8.............2", "888...........22", nullptr}},
+        {"..##..##..##..##..##..##", 0, 0, {nullptr, nullptr, "????????VVVVVVVVVVVVVVVV"}},
+        {"##..##..##..##..", 0, 0, {nullptr, nullptr, "??????GG??????st"}},
     };
     for (const example& e : examples) {
         const int width = static_cast<int>(std::strlen(e.dots));
+        bytes pixels(2 * width);
+        for (int x = 0; x < width; ++x)
+            pixels[x] = e.dots[x] == '#' ? 1 : e.dots[x] == 'M' ? 255 : 0;
         for (int pass = 0; pass < 3; ++pass) { // plain, blurred, NTSC
-            const char* expected = pass == 0 ? e.plain : pass == 1 ? e.blurred : e.ntsc;
-            if (expected == nullptr)
+            if (e.colours[pass] == nullptr)
                 continue;
-            const bytes drawn = draw(from_dots(e.dots), width, e.join_ends,
-                                     pass < 2 ? pass : e.phase_offset, pass == 2);
+            const bytes drawn =
+                draw(pixels, width, e.join_ends, pass < 2 ? pass : e.phase_offset, pass == 2);
             std::string colours(width, '?');
             for (int x = 0; x < width; ++x)
                 if (pass < 2 && drawn[x] < 16)
@@ -215,7 +165,7 @@ TEST(ColourPasses, WorkedExamples) {
                     for (const auto& [colour, letter] : letters)
                         if (colour == rgb{drawn[3 * x + 2], drawn[3 * x + 1], drawn[3 * x]})
                             colours[x] = letter;
-            EXPECT_EQ(colours, expected) << e.dots << " " << pass;
+            EXPECT_EQ(colours, e.colours[pass]) << e.dots << " " << pass;
         }
     }
 }
@@ -228,33 +178,37 @@ TEST(NtscDecode, SinesAndCosinesOfTheHues) {
 }
 
 TEST(NtscDecode, OutOfMemoryLeavesThePictureUnchanged) {
-    // 65536 x 32768 samples would need 6 GiB of colour; the pass gives up
-    // before it reads a single sample, so a small stand-in buffer will do.
-    bytes stand_in(16, 7);
+    // 6 GiB of colour: the pass gives up before it reads a sample.
+    bytes stand_in(16);
     image_info info{65536, 32768, 4, 0x80000000u, stand_in.data(), nullptr};
     const image_info before = info;
     testing::internal::CaptureStdout();
     EXPECT_EQ(retouch_bitmap(&info, 1, 0), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: memory exhausted!\n");
     EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
-    EXPECT_EQ(stand_in, bytes(16, 7));
 }
 
-// Random scan lines at widths where the row ends meet or part (a ring narrower
-// than 10 is decoded without join_ends), with odd heights that leave a lone
-// last row.
+// Random scan lines at widths where the row ends meet or part; odd heights leave a
+// lone last row. 14 samples at a time repeat a colour pattern (long runs of one hue),
+// `noise` percent flipped, now and then a marker first; odd rows hold rubbish.
 TEST(ColourPasses, MatchTheSlowModels) {
     std::mt19937 random(1983);
     for (int width : {1, 2, 3, 9, 10, 11, 13, 16, 17, 27, 28, 29, 37, 38, 40, 100, 7168})
         for (unsigned noise : {0, 3, 30}) {
-            const bytes pixels = scatter(width, width > 1000 ? 5 : 201, &random, noise);
+            bytes pixels(static_cast<std::size_t>(width) * (width > 1000 ? 5 : 201));
+            for (std::size_t i = 0, pattern = 0; i < pixels.size(); ++i) {
+                const std::size_t x = i % width;
+                const unsigned pick = random();
+                if (x % 14 == 0)
+                    pattern = pick >> 28;
+                const bool odd = i / width % 2 == 1, marker = x % 14 == 0 && pick % 4 == 0;
+                const unsigned dot = ((pattern >> x % 4) & 1) ^ (pick % 100 < noise);
+                pixels[i] = static_cast<std::uint8_t>(odd ? pick : marker ? 255 : dot);
+            }
             for (const bool ntsc : {false, true})
-                for (int mode = 0; mode < (ntsc ? 8 : 4); ++mode) { // join_ends, blur or phase
-                    if (mode % 2 == 1 && width < 2 && !ntsc)
-                        continue; // a ring of one sample is not for the artifact colour
+                for (int mode = 0; mode < (ntsc ? 8 : 4); ++mode) // join_ends, blur or phase
                     ASSERT_EQ(draw(pixels, width, mode % 2, mode / 2, ntsc),
                               slow_draw(pixels, width, mode % 2, mode / 2, ntsc))
                         << width << " " << ntsc << " " << mode;
-                }
         }
 }
