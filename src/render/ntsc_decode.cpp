@@ -303,13 +303,31 @@ void decode_row_inside(const scan_line* line, const window_colours* colours) {
     unsigned window = 0;
     for (std::int32_t p = 0; p < 2 * run_reach; ++p)
         window = (window << 1) | (row[p] != 0);
-    for (std::int32_t x = run_reach; x < width - run_reach; ++x) {
-        window = ((window << 1) | (row[x + run_reach] != 0)) & (2u * run_windows * 32u - 1u);
-        const unsigned phase = ((static_cast<unsigned>(x) + line->phase) & 3u) * run_windows;
-        const unsigned index = colours->left_index[phase + (window >> (run_reach - 2))] +
-                               colours->right_run[phase + (window & (run_windows - 1u))];
-        std::memcpy(line->out + 3 * x, &colours->colour[index], 4);
+    // The phase of column x repeats every four columns: the four table rows
+    // are picked once, and four columns are coloured a step.
+    constexpr unsigned window_mask = 2u * run_windows * 32u - 1u;
+    const std::uint16_t* left[4];
+    const std::uint8_t* right[4];
+    for (unsigned j = 0; j < 4; ++j) {
+        const unsigned phase = ((run_reach + j + line->phase) & 3u) * run_windows;
+        left[j] = colours->left_index.data() + phase;
+        right[j] = colours->right_run.data() + phase;
     }
+    const auto colour_column = [&](std::int32_t x, unsigned j) {
+        window = ((window << 1) | (row[x + run_reach] != 0)) & window_mask;
+        const unsigned index = left[j][window >> (run_reach - 2)] +
+                               right[j][window & (run_windows - 1u)];
+        std::memcpy(line->out + 3 * x, &colours->colour[index], 4);
+    };
+    std::int32_t x = run_reach;
+    for (; x + 4 <= width - run_reach; x += 4) {
+        colour_column(x, 0);
+        colour_column(x + 1, 1);
+        colour_column(x + 2, 2);
+        colour_column(x + 3, 3);
+    }
+    for (unsigned j = 0; x < width - run_reach; ++x, ++j)
+        colour_column(x, j);
 }
 
 } // namespace
