@@ -2,6 +2,8 @@
 // then write the picture as a BMP file. A write counts only once the stream
 // has taken every byte and closed cleanly.
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -50,6 +52,10 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
         std::printf("'%s' already exists\n", path);
         if (ask_yes_no("overwrite ?") < 1) return -1;
     }
+    // The stream buffer is our own (a null one would leave the stream at its
+    // small default size); declared first, it outlives the stream.
+    std::unique_ptr<char, decltype(&std::free)> buffer(
+        static_cast<char*>(std::malloc(output_buffer_size)), &std::free);
     file_owner output(std::fopen(path, "wb"));
     if (output.file == nullptr) {
         std::printf("error: open '%s'\n", path);
@@ -57,7 +63,7 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     }
     // The map is tens of MiB: a large stream buffer means few, big writes.
     // Should the buffer not be had, the stream keeps its own smaller one.
-    std::setvbuf(output.file, nullptr, _IOFBF, output_buffer_size);
+    if (buffer != nullptr) std::setvbuf(output.file, buffer.get(), _IOFBF, output_buffer_size);
     if (write_bitmap(output.file, &header, picture->palette, picture->pixels) < 0 ||
         output.close() != 0) {
         std::printf("error: write bitmap '%s'\n", path);
