@@ -78,10 +78,11 @@ int check_size_limits(const bitmap_header* header) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int bitmap_row_size(std::uint32_t width, std::uint32_t bit_count) {
-    if (bmp_format::palette_entries(bit_count) < 0) return -1;
+    if (bmp_format::palette_entries(bit_count) < 0)
+        return -1;
     const std::uint64_t row = bmp_format::row_bytes(width, bit_count);
     return row > max_row_bytes ? -1 : static_cast<int>(row);
 }
@@ -92,7 +93,8 @@ int check_bitmap_header(bitmap_header* header) {
                     "Windows V3\n");
         return -1;
     }
-    if (header->planes != 1) return -1;
+    if (header->planes != 1)
+        return -1;
     if (header->compression != 0) {
         std::printf("error: check_bitmap_header() - not support compression\n");
         return -1;
@@ -108,7 +110,9 @@ int check_bitmap_header(bitmap_header* header) {
     const std::uint32_t data = static_cast<std::uint32_t>(
         bmp_format::row_bytes(header->width, header->bit_count) * header->height);
     const int warnings = check_lengths(header, offset, data);
-    if (warnings < 0) return -1;
-    if (check_size_limits(header) < 0) return -1;
+    if (warnings < 0)
+        return -1;
+    if (check_size_limits(header) < 0)
+        return -1;
     return warnings;
 }

@@ -16,14 +16,17 @@ namespace {
 
 // A block of at least one byte, so that a picture of no pixels still gets a
 // buffer of its own.
-void* allocate_bytes(std::size_t size) { return std::malloc(size == 0 ? 1 : size); }
+void* allocate_bytes(std::size_t size) {
+    return std::malloc(size == 0 ? 1 : size);
+}
 
 // The palette into its slot (allocated when empty), or stepped over when the
 // caller wants no palette. -1 or -2 after the line.
 int read_or_skip_palette(std::FILE* stream, std::uint32_t** palette_slot, int entries) {
     const std::size_t bytes = static_cast<std::size_t>(entries) * bmp_format::palette_entry_bytes;
     if (palette_slot == nullptr) {
-        if (std::fseek(stream, static_cast<long>(bytes), SEEK_CUR) == 0) return 0;
+        if (std::fseek(stream, static_cast<long>(bytes), SEEK_CUR) == 0)
+            return 0;
         std::printf("error: read_bitmap() - can't read palette\n");
         return -1;
     }
@@ -67,7 +70,8 @@ int read_rows(std::FILE* stream, const bitmap_header* header, std::uint8_t* pixe
         static_cast<std::size_t>(header->width) * bmp_format::memory_pixel_bytes(header->bit_count);
     // A picture of width 0 stores rows of no bytes, and one of height 0 no
     // rows: there is nothing to read, and no row buffer is sized for it.
-    if (row_size == 0 || header->height == 0) return 0;
+    if (row_size == 0 || header->height == 0)
+        return 0;
     auto* stored = static_cast<std::uint8_t*>(allocate_bytes(row_size));
     if (stored == nullptr) {
         std::printf("error: memory exhaust!\n");
@@ -90,12 +94,13 @@ int read_rows(std::FILE* stream, const bitmap_header* header, std::uint8_t* pixe
 // file of a few bytes: such a file is refused here, with the line its read
 // would end with, before any buffer is sized from the header. When the
 // stream can't tell its length, the rows are read and fall short as usual.
-int check_stream_holds_picture(std::FILE* stream, const bitmap_header* header,
-                               bool palette_read) {
+int check_stream_holds_picture(std::FILE* stream, const bitmap_header* header, bool palette_read) {
     const long start = std::ftell(stream);
-    if (start < 0 || std::fseek(stream, 0, SEEK_END) != 0) return 0;
+    if (start < 0 || std::fseek(stream, 0, SEEK_END) != 0)
+        return 0;
     const long end = std::ftell(stream);
-    if (std::fseek(stream, start, SEEK_SET) != 0 || end < start) return 0;
+    if (std::fseek(stream, start, SEEK_SET) != 0 || end < start)
+        return 0;
     const auto held = static_cast<std::uint64_t>(end - start);
     const std::uint64_t palette_bytes =
         static_cast<std::uint64_t>(bmp_format::palette_entries(header->bit_count)) *
@@ -111,12 +116,14 @@ int check_stream_holds_picture(std::FILE* stream, const bitmap_header* header,
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int read_bitmap_header(std::FILE* stream, bitmap_header* header) {
     std::array<std::uint8_t, bmp_format::header_bytes> bytes;
-    if (std::fread(bytes.data(), 1, bytes.size(), stream) != bytes.size()) return -1;
-    if (bytes[0] != bmp_format::magic[0] || bytes[1] != bmp_format::magic[1]) return -1;
+    if (std::fread(bytes.data(), 1, bytes.size(), stream) != bytes.size())
+        return -1;
+    if (bytes[0] != bmp_format::magic[0] || bytes[1] != bmp_format::magic[1])
+        return -1;
     const std::uint8_t* p = bytes.data() + 2;
     header->file_length = get_le32(p, &p);
     header->reserved1 = get_le16(p, &p);
@@ -137,10 +144,12 @@ int read_bitmap_header(std::FILE* stream, bitmap_header* header) {
 }
 
 int read_palette(std::FILE* stream, std::uint32_t* palette, int count) {
-    if (count < 1 || count > bmp_format::max_palette_entries) return -1;
+    if (count < 1 || count > bmp_format::max_palette_entries)
+        return -1;
     std::array<std::uint8_t, bmp_format::max_palette_bytes> stage;
     const std::size_t bytes = static_cast<std::size_t>(count) * bmp_format::palette_entry_bytes;
-    if (std::fread(stage.data(), 1, bytes, stream) != bytes) return -1;
+    if (std::fread(stage.data(), 1, bytes, stream) != bytes)
+        return -1;
     for (int i = 0; i < count; ++i) {
         palette[i] = get_le32(&stage[static_cast<std::size_t>(i) * 4], nullptr);
     }
@@ -149,12 +158,14 @@ int read_palette(std::FILE* stream, std::uint32_t* palette, int count) {
 
 int read_bitmap(std::FILE* stream, bitmap_header* header, std::uint32_t** palette_slot,
                 std::uint8_t** pixel_slot) {
-    if (pixel_slot == nullptr) return -3;
+    if (pixel_slot == nullptr)
+        return -3;
     if (read_bitmap_header(stream, header) < 0) {
         std::printf("error: read_bitmap() - can't read bitmap header\n");
         return -1;
     }
-    if (check_stream_holds_picture(stream, header, palette_slot != nullptr) < 0) return -1;
+    if (check_stream_holds_picture(stream, header, palette_slot != nullptr) < 0)
+        return -1;
     // The header check has bounded this product to 32 bits.
     const std::size_t pixel_bytes = static_cast<std::size_t>(header->width) *
                                     bmp_format::memory_pixel_bytes(header->bit_count) *
@@ -169,7 +180,8 @@ int read_bitmap(std::FILE* stream, bitmap_header* header, std::uint32_t** palett
     const int entries = bmp_format::palette_entries(header->bit_count);
     if (entries > 0) {
         const int result = read_or_skip_palette(stream, palette_slot, entries);
-        if (result < 0) return result;
+        if (result < 0)
+            return result;
     }
     return read_rows(stream, header, *pixel_slot);
 }

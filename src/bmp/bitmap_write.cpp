@@ -14,22 +14,22 @@ namespace {
 
 // Where each field of the 54 header bytes sits.
 //   OFFSET  SIZE  FIELD
-constexpr std::size_t at_magic = 0;         //  2  "BM"
-constexpr std::size_t at_file_length = 2;   //  4
-constexpr std::size_t at_reserved1 = 6;     //  2
-constexpr std::size_t at_reserved2 = 8;     //  2
-constexpr std::size_t at_data_offset = 10;  //  4
-constexpr std::size_t at_header_size = 14;  //  4  start of the information header
-constexpr std::size_t at_width = 18;        //  4
-constexpr std::size_t at_height = 22;       //  4
-constexpr std::size_t at_planes = 26;       //  2
-constexpr std::size_t at_bit_count = 28;    //  2
-constexpr std::size_t at_compression = 30;  //  4
-constexpr std::size_t at_data_length = 34;  //  4
-constexpr std::size_t at_x_resolution = 38; //  4
-constexpr std::size_t at_y_resolution = 42; //  4
-constexpr std::size_t at_colors_used = 46;  //  4
-constexpr std::size_t at_colors_important = 50;  // 4
+constexpr std::size_t at_magic = 0;             //  2  "BM"
+constexpr std::size_t at_file_length = 2;       //  4
+constexpr std::size_t at_reserved1 = 6;         //  2
+constexpr std::size_t at_reserved2 = 8;         //  2
+constexpr std::size_t at_data_offset = 10;      //  4
+constexpr std::size_t at_header_size = 14;      //  4  start of the information header
+constexpr std::size_t at_width = 18;            //  4
+constexpr std::size_t at_height = 22;           //  4
+constexpr std::size_t at_planes = 26;           //  2
+constexpr std::size_t at_bit_count = 28;        //  2
+constexpr std::size_t at_compression = 30;      //  4
+constexpr std::size_t at_data_length = 34;      //  4
+constexpr std::size_t at_x_resolution = 38;     //  4
+constexpr std::size_t at_y_resolution = 42;     //  4
+constexpr std::size_t at_colors_used = 46;      //  4
+constexpr std::size_t at_colors_important = 50; // 4
 
 // Packed bytes staged per write: a whole row of the world map (3584 bytes at
 // 4 bits) and of any sheet up to 32768 pixels wide at 4 bits; longer rows go
@@ -51,9 +51,11 @@ void pack_1bit(const std::uint8_t* pixels, std::uint64_t pixels_left, std::size_
     for (std::size_t i = 0; i < count; ++i, pixels += 8, pixels_left -= 8) {
         const unsigned n = pixels_left < 8 ? static_cast<unsigned>(pixels_left) : 8u;
         unsigned byte = 0;
-        for (unsigned k = 0; k < n; ++k) byte |= (pixels[k] != 0 ? 0x80u : 0u) >> k;
+        for (unsigned k = 0; k < n; ++k)
+            byte |= (pixels[k] != 0 ? 0x80u : 0u) >> k;
         out[i] = static_cast<std::uint8_t>(byte);
-        if (n < 8) break;
+        if (n < 8)
+            break;
     }
 }
 
@@ -67,7 +69,8 @@ void pack_4bit(const std::uint8_t* pixels, std::uint64_t pixels_left, std::size_
         pixels_left / 2 < count ? static_cast<std::size_t>(pixels_left / 2) : count;
     for (std::size_t i = 0; i < pairs; ++i)
         out[i] = static_cast<std::uint8_t>((pixels[2 * i] << 4) | (pixels[2 * i + 1] & 0x0F));
-    if (pairs < count) out[pairs] = static_cast<std::uint8_t>(pixels[2 * pairs] << 4);
+    if (pairs < count)
+        out[pairs] = static_cast<std::uint8_t>(pixels[2 * pairs] << 4);
 }
 
 // One buffer row of 1- or 4-bit pixels as a stored row, fill included.
@@ -78,17 +81,21 @@ bool write_packed_row(std::FILE* stream, const std::uint8_t* row, std::uint32_t 
     const std::uint64_t data = bmp_format::row_data_bytes(width, bit_count);
     const std::size_t fill = bmp_format::row_fill(width, bit_count);
     for (std::uint64_t done = 0; done < data;) {
-        std::size_t count = data - done < stage_bytes ? static_cast<std::size_t>(data - done)
-                                                      : stage_bytes;
+        std::size_t count =
+            data - done < stage_bytes ? static_cast<std::size_t>(data - done) : stage_bytes;
         const std::uint8_t* pixels = row + done * per_byte;
         const std::uint64_t left = width - done * per_byte;
-        if (bit_count == 1) pack_1bit(pixels, left, count, stage.data());
-        else pack_4bit(pixels, left, count, stage.data());
+        if (bit_count == 1)
+            pack_1bit(pixels, left, count, stage.data());
+        else
+            pack_4bit(pixels, left, count, stage.data());
         done += count;
         if (done == data) {
-            for (std::size_t k = 0; k < fill; ++k) stage[count++] = 0;
+            for (std::size_t k = 0; k < fill; ++k)
+                stage[count++] = 0;
         }
-        if (!write_all(stream, stage.data(), count)) return false;
+        if (!write_all(stream, stage.data(), count))
+            return false;
     }
     return true;
 }
@@ -101,11 +108,13 @@ bool write_rows(std::FILE* stream, const bitmap_header* header, const std::uint8
     const std::size_t fill = bmp_format::row_fill(width, bit_count);
     const std::size_t stride =
         static_cast<std::size_t>(width) * bmp_format::memory_pixel_bytes(bit_count);
-    if (pixels == nullptr) return header->height == 0 || data == 0;
+    if (pixels == nullptr)
+        return header->height == 0 || data == 0;
     for (std::uint32_t r = header->height; r-- > 0;) {
         const std::uint8_t* row = pixels + r * stride;
         if (bit_count == 1 || bit_count == 4) {
-            if (!write_packed_row(stream, row, width, bit_count)) return false;
+            if (!write_packed_row(stream, row, width, bit_count))
+                return false;
         } else if (!write_all(stream, row, static_cast<std::size_t>(data)) ||
                    !write_all(stream, zero_bytes.data(), fill)) {
             return false;
@@ -116,14 +125,16 @@ bool write_rows(std::FILE* stream, const bitmap_header* header, const std::uint8
 
 // The palette as given, or entries of four zero bytes, one write each.
 int write_palette_or_zeros(std::FILE* stream, const std::uint32_t* palette, int entries) {
-    if (palette != nullptr) return write_palette(stream, palette, entries);
+    if (palette != nullptr)
+        return write_palette(stream, palette, entries);
     for (int i = 0; i < entries; ++i) {
-        if (!write_all(stream, zero_bytes.data(), zero_bytes.size())) return -1;
+        if (!write_all(stream, zero_bytes.data(), zero_bytes.size()))
+            return -1;
     }
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int create_bitmap_header(bitmap_header* header, std::uint32_t width, std::uint32_t height,
                          std::uint16_t bit_count) {
@@ -134,7 +145,8 @@ int create_bitmap_header(bitmap_header* header, std::uint32_t width, std::uint32
     header->planes = 1;
     header->bit_count = bit_count;
     const int entries = bmp_format::palette_entries(bit_count);
-    if (entries < 0) return -1;
+    if (entries < 0)
+        return -1;
     header->data_offset = bmp_format::data_offset(entries);
     // Unsigned 32-bit arithmetic, as the fields hold it.
     const std::uint64_t data = bmp_format::row_bytes(width, bit_count) * height;
@@ -166,9 +178,11 @@ int write_bitmap_header(std::FILE* stream, const bitmap_header* header) {
 }
 
 int write_palette(std::FILE* stream, const std::uint32_t* palette, int count) {
-    if (count < 1 || count > bmp_format::max_palette_entries) return -1;
+    if (count < 1 || count > bmp_format::max_palette_entries)
+        return -1;
     std::array<std::uint8_t, bmp_format::max_palette_bytes> stage;
-    for (int i = 0; i < count; ++i) put_le32(&stage[static_cast<std::size_t>(i) * 4], palette[i]);
+    for (int i = 0; i < count; ++i)
+        put_le32(&stage[static_cast<std::size_t>(i) * 4], palette[i]);
     return write_all(stream, stage.data(), static_cast<std::size_t>(count) * 4) ? 0 : -1;
 }
 
@@ -177,7 +191,8 @@ int write_palette(std::FILE* stream, const std::uint32_t* palette, int count) {
 int write_bitmap(std::FILE* stream, const bitmap_header* header, const std::uint32_t* palette,
                  const std::uint8_t* pixels) {
     const int entries = bmp_format::palette_entries(header->bit_count);
-    if (entries < 0) return -1;
+    if (entries < 0)
+        return -1;
     if (write_bitmap_header(stream, header) < 0) {
         std::printf("error: write_bitmap() - can't write bitmap header\n");
         return -1;

@@ -9,7 +9,7 @@ namespace bmp_format {
 
 inline constexpr std::uint32_t header_bytes = 54;       // 14-byte file + 40-byte info header
 inline constexpr std::uint32_t info_header_bytes = 40;  // Windows V3
-inline constexpr std::uint32_t palette_entry_bytes = 4;  // blue, green, red, fourth byte
+inline constexpr std::uint32_t palette_entry_bytes = 4; // blue, green, red, fourth byte
 inline constexpr int max_palette_entries = 256;         // 8 bits a pixel
 inline constexpr std::uint8_t magic[2] = {0x42, 0x4D};  // "BM"
 inline constexpr std::size_t max_palette_bytes = 256 * palette_entry_bytes;
@@ -18,13 +18,18 @@ inline constexpr std::size_t max_palette_bytes = 256 * palette_entry_bytes;
 // bit counts, 0 for 16, 24 and 32 bits, -1 for a bit count the format lacks.
 inline int palette_entries(std::uint32_t bit_count) {
     switch (bit_count) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
     case 16:
     case 24:
-    case 32: return 0;
-    default: return -1;
+    case 32:
+        return 0;
+    default:
+        return -1;
     }
 }
 
@@ -38,9 +43,12 @@ inline std::uint32_t data_offset(int entries) {
 // any 32-bit width; 0 for a bit count the format lacks.
 inline std::uint64_t row_data_bytes(std::uint32_t width, std::uint32_t bit_count) {
     const std::uint64_t w = width;
-    if (bit_count == 1) return (w + 7) / 8;
-    if (bit_count == 4) return (w + 1) / 2;
-    if (palette_entries(bit_count) < 0) return 0;
+    if (bit_count == 1)
+        return (w + 7) / 8;
+    if (bit_count == 4)
+        return (w + 1) / 2;
+    if (palette_entries(bit_count) < 0)
+        return 0;
     return w * (bit_count / 8);
 }
 
@@ -55,6 +63,8 @@ inline std::size_t row_fill(std::uint32_t width, std::uint32_t bit_count) {
 }
 
 // Bytes a pixel takes in a picture in memory: 1 for 1, 4 and 8 bits.
-inline std::uint32_t memory_pixel_bytes(std::uint32_t bit_count) { return (bit_count + 7) / 8; }
+inline std::uint32_t memory_pixel_bytes(std::uint32_t bit_count) {
+    return (bit_count + 7) / 8;
+}
 
-}  // namespace bmp_format
+} // namespace bmp_format

@@ -17,12 +17,14 @@ std::uint8_t* put_le16(std::uint8_t* p, std::uint16_t value) {
 }
 
 std::uint32_t get_le32(const std::uint8_t* p, const std::uint8_t** next) {
-    if (next != nullptr) *next = p + 4;
+    if (next != nullptr)
+        *next = p + 4;
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 std::uint16_t get_le16(const std::uint8_t* p, const std::uint8_t** next) {
-    if (next != nullptr) *next = p + 2;
+    if (next != nullptr)
+        *next = p + 2;
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }

@@ -25,7 +25,7 @@ int load_sheet_picture(const char* path, shape_sheet* sheet, bitmap_header* head
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int read_shape_bitmap(const char* path, shape_sheet* sheet, std::uint32_t tiles_across,
                       std::uint32_t tiles_down) {
@@ -34,7 +34,8 @@ int read_shape_bitmap(const char* path, shape_sheet* sheet, std::uint32_t tiles_
         return -1;
     }
     bitmap_header header{};
-    if (load_sheet_picture(path, sheet, &header) < 0) return -1;
+    if (load_sheet_picture(path, sheet, &header) < 0)
+        return -1;
     // The header check keeps width and height below 2^31: the tile sizes fit.
     sheet->tile_width = static_cast<std::int32_t>(header.width / tiles_across);
     sheet->tile_height = static_cast<std::int32_t>(header.height / tiles_down);

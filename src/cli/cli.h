@@ -9,20 +9,20 @@
 #include "cli/image.h"
 
 struct run_settings {
-    const char* program_disk;  // borrowed from the argument list
+    const char* program_disk; // borrowed from the argument list
     const char* world_disk;
-    int sector_order;          // 1 DOS 3.3 order, 2 ProDOS order
-    int blur_level;            // 0, 1 or 2
+    int sector_order; // 1 DOS 3.3 order, 2 ProDOS order
+    int blur_level;   // 0, 1 or 2
     int use_shape_bitmap;
-    const char* shape_bitmap;  // null unless "-s" was given
+    const char* shape_bitmap; // null unless "-s" was given
     const char* output_file;
-    std::uint32_t gate_set;    // bit n-1: moon gate of phase n
+    std::uint32_t gate_set; // bit n-1: moon gate of phase n
     int balloon;
     int overwrite;
-    int exit_status;           // 1 until the output file has been written
+    int exit_status; // 1 until the output file has been written
 };
 
-inline constexpr std::uint32_t world_map_size = 0x10000;  // 256 x 256 tile numbers
+inline constexpr std::uint32_t world_map_size = 0x10000; // 256 x 256 tile numbers
 
 // --- command line ------------------------------------------------------------------
 void set_default_settings(run_settings* settings);
@@ -49,7 +49,8 @@ struct file_owner {
     ~file_owner() { close(); }
     int close() {
         int result = 0;
-        if (file != nullptr && std::fclose(file) != 0) result = -1;
+        if (file != nullptr && std::fclose(file) != 0)
+            result = -1;
         file = nullptr;
         return result;
     }

@@ -17,8 +17,18 @@ constexpr const char* default_output_file = "kq.Vellmarra.bmp";
 constexpr std::uint32_t all_gates = 255;
 
 enum class option_kind {
-    help, program_disk, world_disk, dos_order, prodos_order, blur,
-    shape, output, gates, phase, balloon, overwrite,
+    help,
+    program_disk,
+    world_disk,
+    dos_order,
+    prodos_order,
+    blur,
+    shape,
+    output,
+    gates,
+    phase,
+    balloon,
+    overwrite,
 };
 
 struct option_entry {
@@ -46,7 +56,8 @@ constexpr option_entry option_table[] = {
 
 const option_entry* find_option(const char* argument) {
     for (const option_entry& entry : option_table) {
-        if (std::strcmp(argument, entry.text) == 0) return &entry;
+        if (std::strcmp(argument, entry.text) == 0)
+            return &entry;
     }
     return nullptr;
 }
@@ -55,11 +66,16 @@ const option_entry* find_option(const char* argument) {
 const char* missing_value_message(option_kind kind) {
     switch (kind) {
     case option_kind::program_disk:
-    case option_kind::world_disk: return "error: no disk image name";
-    case option_kind::shape: return "error: no bitmap name";
-    case option_kind::output: return "error: no output name";
-    case option_kind::phase: return "error: no phase value";
-    default: return nullptr;
+    case option_kind::world_disk:
+        return "error: no disk image name";
+    case option_kind::shape:
+        return "error: no bitmap name";
+    case option_kind::output:
+        return "error: no output name";
+    case option_kind::phase:
+        return "error: no phase value";
+    default:
+        return nullptr;
     }
 }
 
@@ -71,14 +87,16 @@ int parse_phase(const char* text, int* phase) {
     char* end = nullptr;
     errno = 0;
     const unsigned long long value = std::strtoull(text, &end, 0);
-    if (end == nullptr || *end != '\0') return -1;
+    if (end == nullptr || *end != '\0')
+        return -1;
     const auto number = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    if (number < 1 || number > 8) return -1;
+    if (number < 1 || number > 8)
+        return -1;
     *phase = number;
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 void set_default_settings(run_settings* settings) {
     *settings = run_settings{};
@@ -94,7 +112,8 @@ void print_usage() {
     std::printf("option:\n");
     std::printf("        -d1|--disk1|--program-disk   DISK-IMG\n");
     std::printf("                                specify program disk\n");
-    std::printf("                                read '%s' if not specified\n", default_program_disk);
+    std::printf("                                read '%s' if not specified\n",
+                default_program_disk);
     std::printf("        -d2|--disk2|--vellmarra-disk DISK-IMG\n");
     std::printf("                                specify vellmarra disk\n");
     std::printf("                                read '%s' if not specified\n", default_world_disk);
@@ -132,20 +151,35 @@ int parse_arguments(run_settings* settings, int argc, char** argv) {
             value = argv[++i];
         }
         switch (option->kind) {
-        case option_kind::help: print_usage(); return 1;
-        case option_kind::program_disk: settings->program_disk = value; break;
-        case option_kind::world_disk: settings->world_disk = value; break;
-        case option_kind::dos_order: settings->sector_order = 1; break;
-        case option_kind::prodos_order: settings->sector_order = 2; break;
+        case option_kind::help:
+            print_usage();
+            return 1;
+        case option_kind::program_disk:
+            settings->program_disk = value;
+            break;
+        case option_kind::world_disk:
+            settings->world_disk = value;
+            break;
+        case option_kind::dos_order:
+            settings->sector_order = 1;
+            break;
+        case option_kind::prodos_order:
+            settings->sector_order = 2;
+            break;
         case option_kind::blur:
-            if (settings->blur_level < 2) ++settings->blur_level;
+            if (settings->blur_level < 2)
+                ++settings->blur_level;
             break;
         case option_kind::shape:
             settings->shape_bitmap = value;
             settings->use_shape_bitmap = 1;
             break;
-        case option_kind::output: settings->output_file = value; break;
-        case option_kind::gates: settings->gate_set = all_gates; break;
+        case option_kind::output:
+            settings->output_file = value;
+            break;
+        case option_kind::gates:
+            settings->gate_set = all_gates;
+            break;
         case option_kind::phase: {
             int phase = 0;
             if (parse_phase(value, &phase) != 0) {
@@ -155,8 +189,12 @@ int parse_arguments(run_settings* settings, int argc, char** argv) {
             settings->gate_set |= 1u << (phase - 1);
             break;
         }
-        case option_kind::balloon: settings->balloon = 1; break;
-        case option_kind::overwrite: settings->overwrite = 1; break;
+        case option_kind::balloon:
+            settings->balloon = 1;
+            break;
+        case option_kind::overwrite:
+            settings->overwrite = 1;
+            break;
         }
     }
     return 0;

@@ -25,18 +25,21 @@ bool path_exists(const char* path) {
 #endif
 }
 
-}  // namespace
+} // namespace
 
 int ask_yes_no(const char* question) {
     std::printf("%s (Y or N): ", question);
     std::fflush(stdout);
     for (;;) {
         const int c = std::getchar();
-        if (c == 'y' || c == 'Y') return 1;
-        if (c == 'n' || c == 'N') return 0;
+        if (c == 'y' || c == 'Y')
+            return 1;
+        if (c == 'n' || c == 'N')
+            return 0;
         // Standard input ended before an answer: that is a no, so nothing
         // is overwritten.
-        if (c == EOF) return 0;
+        if (c == EOF)
+            return 0;
     }
 }
 
@@ -50,7 +53,8 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     }
     if (!overwrite && path_exists(path)) {
         std::printf("'%s' already exists\n", path);
-        if (ask_yes_no("overwrite ?") < 1) return -1;
+        if (ask_yes_no("overwrite ?") < 1)
+            return -1;
     }
     // The stream buffer is our own (a null one would leave the stream at its
     // small default size); declared first, it outlives the stream.
@@ -63,7 +67,8 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     }
     // The map is tens of MiB: a large stream buffer means few, big writes.
     // Should the buffer not be had, the stream keeps its own smaller one.
-    if (buffer != nullptr) std::setvbuf(output.file, buffer.get(), _IOFBF, output_buffer_size);
+    if (buffer != nullptr)
+        std::setvbuf(output.file, buffer.get(), _IOFBF, output_buffer_size);
     if (write_bitmap(output.file, &header, picture->palette, picture->pixels) < 0 ||
         output.close() != 0) {
         std::printf("error: write bitmap '%s'\n", path);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::uint32_t tiles_across = 16;
 constexpr std::uint32_t tiles_down = 16;
-constexpr std::int64_t map_tiles = 256;  // the map is 256 x 256 tiles
+constexpr std::int64_t map_tiles = 256; // the map is 256 x 256 tiles
 
 int read_sheet(const run_settings* settings, shape_sheet* sheet) {
     if (settings->use_shape_bitmap) {
@@ -60,7 +60,8 @@ int allocate_picture(const shape_sheet* sheet, image_info* picture) {
 // Artifact colour with no or one "-B", the NTSC decode with two; a sheet
 // from a BMP file is never coloured.
 int colour_picture(const run_settings* settings, image_info* picture) {
-    if (settings->use_shape_bitmap) return 0;
+    if (settings->use_shape_bitmap)
+        return 0;
     if (settings->blur_level < 2) {
         colour_bitmap(picture, 1, settings->blur_level);
         return 0;
@@ -74,15 +75,18 @@ int colour_picture(const run_settings* settings, image_info* picture) {
 
 int run_stages(run_settings* settings, shape_sheet* sheet, image_info* picture,
                std::uint8_t* world_map) {
-    if (read_sheet(settings, sheet) < 0) return -1;
-    if (allocate_picture(sheet, picture) < 0) return -1;
+    if (read_sheet(settings, sheet) < 0)
+        return -1;
+    if (allocate_picture(sheet, picture) < 0)
+        return -1;
     if (read_disk_raw(settings->world_disk, settings->sector_order, world_map,
                       static_cast<int>(world_map_size)) < 0) {
         std::printf("error: read image file '%s'\n", settings->world_disk);
         return -1;
     }
     compose_map(picture, sheet, world_map, settings->gate_set, settings->balloon);
-    if (colour_picture(settings, picture) < 0) return -1;
+    if (colour_picture(settings, picture) < 0)
+        return -1;
     if (write_bitmap_file(settings->output_file, picture, settings->overwrite) < 0) {
         std::printf("error: write bitmap file '%s'\n", settings->output_file);
         return -1;
@@ -90,17 +94,19 @@ int run_stages(run_settings* settings, shape_sheet* sheet, image_info* picture,
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int run_qarvex(int argc, char** argv) {
     run_settings settings;
     set_default_settings(&settings);
-    if (parse_arguments(&settings, argc, argv) != 0) return 1;
+    if (parse_arguments(&settings, argc, argv) != 0)
+        return 1;
 
     shape_sheet sheet{};
     image_info picture{};
     static std::uint8_t world_map[world_map_size];
-    if (run_stages(&settings, &sheet, &picture, world_map) == 0) settings.exit_status = 0;
+    if (run_stages(&settings, &sheet, &picture, world_map) == 0)
+        settings.exit_status = 0;
 
     // The picture borrows the sheet's palette: it is freed once, through the sheet.
     std::free(sheet.palette);

@@ -19,8 +19,8 @@ namespace {
 //   11..8                    chunk column
 //    7..4                    row within the chunk
 //    3..0                    column within the chunk
-constexpr int map_tiles = 256;          // tiles across and down
-constexpr int chunk_tiles = 16;         // tiles across and down a chunk
+constexpr int map_tiles = 256;  // tiles across and down
+constexpr int chunk_tiles = 16; // tiles across and down a chunk
 constexpr int map_bytes = map_tiles * map_tiles;
 constexpr int sheet_tiles_across = 16;
 
@@ -31,9 +31,11 @@ struct map_place {
 
 // Where the moon gate of each phase stands, phase 1 first; phase n is chosen
 // by bit n-1 of the gate set.
+// clang-format off
 constexpr std::array<map_place, 8> moon_gates = {{
     {224, 133}, {96, 102}, {38, 224}, {50, 37}, {166, 19}, {104, 194}, {23, 126}, {187, 167},
 }};
+// clang-format on
 constexpr std::uint8_t moon_gate_tile = 67;
 constexpr std::uint8_t balloon_tile = 24;
 constexpr map_place balloon_place = {233, 242};
@@ -77,7 +79,7 @@ void copy_tile(std::uint8_t* to, const std::uint8_t* from, std::size_t h, std::s
 
 constexpr std::size_t disk_tile_row_bytes = 28;
 
-}  // namespace
+} // namespace
 
 // The picture must be 256 tiles of the sheet's size across and down at the
 // sheet's bytes a pixel; its own width and height are not consulted.
@@ -92,10 +94,11 @@ void compose_map(image_info* picture, const shape_sheet* sheet, const std::uint8
     for (int i = 0; i < map_bytes; ++i) {
         const map_place place = place_of_map_byte(i);
         const int t = tile_at(world_map[i], place, gate_set, balloon);
-        const std::uint8_t* from = sheet->pixels + static_cast<std::size_t>(t / sheet_tiles_across) *
-                                                       h * sheet_stride +
-                                   static_cast<std::size_t>(t % sheet_tiles_across) * row_bytes;
-        std::uint8_t* to = picture->pixels + static_cast<std::size_t>(place.y) * h * picture_stride +
+        const std::uint8_t* from =
+            sheet->pixels + static_cast<std::size_t>(t / sheet_tiles_across) * h * sheet_stride +
+            static_cast<std::size_t>(t % sheet_tiles_across) * row_bytes;
+        std::uint8_t* to = picture->pixels +
+                           static_cast<std::size_t>(place.y) * h * picture_stride +
                            static_cast<std::size_t>(place.x) * row_bytes;
         if (row_bytes == disk_tile_row_bytes) {
             copy_tile<disk_tile_row_bytes>(to, from, h, row_bytes, picture_stride, sheet_stride);

@@ -25,8 +25,8 @@ namespace {
 //   0..6   seven dots, bit 0 leftmost; a set bit is a lit dot
 //   7      half-dot delay: the byte's dots appear one pixel later
 constexpr int shape_file_size = 4096;
-constexpr int shape_lines = 16;           // scan lines of a tile
-constexpr int shape_tiles = 256;          // tiles, one byte of each page apiece
+constexpr int shape_lines = 16;  // scan lines of a tile
+constexpr int shape_tiles = 256; // tiles, one byte of each page apiece
 constexpr int dots_per_byte = 7;
 constexpr std::uint8_t delay_bit = 0x80;
 
@@ -37,14 +37,14 @@ constexpr const char* shape_file_names[2] = {"S\x01HP0", "S\x01HP1"};
 constexpr int sheet_tiles_across = 16;
 constexpr int tile_pixel_width = 28;
 constexpr int tile_pixel_height = 32;
-constexpr int half_pixel_width = 14;      // one source byte: 7 dots, 2 pixels each
-constexpr int sheet_width = sheet_tiles_across * tile_pixel_width;              // 448
-constexpr int sheet_height = sheet_tiles_across * tile_pixel_height;            // 512
+constexpr int half_pixel_width = 14; // one source byte: 7 dots, 2 pixels each
+constexpr int sheet_width = sheet_tiles_across * tile_pixel_width;   // 448
+constexpr int sheet_height = sheet_tiles_across * tile_pixel_height; // 512
 constexpr std::size_t sheet_bytes = static_cast<std::size_t>(sheet_width) * sheet_height;
 
 constexpr std::uint8_t dot_dark = 0;
 constexpr std::uint8_t dot_lit = 1;
-constexpr std::uint8_t shift_marker = 255;  // first pixel of a delayed byte
+constexpr std::uint8_t shift_marker = 255; // first pixel of a delayed byte
 
 // Tile 68 and the three tiles the game derives from it.
 constexpr int base_tile = 68;
@@ -54,11 +54,13 @@ constexpr int base_tile = 68;
 // still end at the edge of the half.
 void decode_byte(std::uint8_t* out, std::uint8_t source) {
     int x = 0;
-    if ((source & delay_bit) != 0) out[x++] = shift_marker;
+    if ((source & delay_bit) != 0)
+        out[x++] = shift_marker;
     for (int i = 0; i < dots_per_byte; ++i) {
         const std::uint8_t value = ((source >> i) & 1) != 0 ? dot_lit : dot_dark;
         out[x++] = value;
-        if (x < half_pixel_width) out[x++] = value;
+        if (x < half_pixel_width)
+            out[x++] = value;
     }
 }
 
@@ -93,7 +95,7 @@ int read_shape_files(const char* path, int order, std::uint8_t* files) {
     return result;
 }
 
-}  // namespace
+} // namespace
 
 // Tiles 69..71 show tile 68 with its halves exchanged, delayed, or both;
 // tile 68 itself is shown undelayed. Both halves of a line are read before
@@ -123,8 +125,8 @@ void decode_shapes(std::uint8_t* pixels, const std::uint8_t* source) {
         const int row0 = (t / sheet_tiles_across) * tile_pixel_height;
         const int column0 = (t % sheet_tiles_across) * tile_pixel_width;
         for (int p = 0; p < shape_lines; ++p) {
-            std::uint8_t* line = pixels + static_cast<std::size_t>(row0 + 2 * p) * sheet_width +
-                                 column0;
+            std::uint8_t* line =
+                pixels + static_cast<std::size_t>(row0 + 2 * p) * sheet_width + column0;
             for (int h = 0; h < 2; ++h) {
                 const std::uint8_t byte = source[h * shape_file_size + p * shape_tiles + t];
                 decode_byte(line + h * half_pixel_width, byte);
@@ -143,8 +145,8 @@ int read_disk_shapes(const char* path, int order, shape_sheet* sheet) {
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    sheet->palette = static_cast<std::uint32_t*>(
-        std::malloc(default_palette.size() * sizeof(std::uint32_t)));
+    sheet->palette =
+        static_cast<std::uint32_t*>(std::malloc(default_palette.size() * sizeof(std::uint32_t)));
     if (sheet->palette == nullptr) {
         std::printf("error: memory exhausted!\n");
         return -1;
@@ -153,7 +155,8 @@ int read_disk_shapes(const char* path, int order, shape_sheet* sheet) {
                 default_palette.size() * sizeof(std::uint32_t));
 
     std::uint8_t files[2 * shape_file_size] = {};
-    if (read_shape_files(path, order, files) < 0) return -1;
+    if (read_shape_files(path, order, files) < 0)
+        return -1;
     patch_shape_tiles(files, files + shape_file_size);
     decode_shapes(sheet->pixels, files);
     return 0;

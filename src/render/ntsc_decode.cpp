@@ -315,8 +315,8 @@ void decode_row_inside(const scan_line* line, const window_colours* colours) {
     }
     const auto colour_column = [&](std::int32_t x, unsigned j) {
         window = ((window << 1) | (row[x + run_reach] != 0)) & window_mask;
-        const unsigned index = left[j][window >> (run_reach - 2)] +
-                               right[j][window & (run_windows - 1u)];
+        const unsigned index =
+            left[j][window >> (run_reach - 2)] + right[j][window & (run_windows - 1u)];
         std::memcpy(line->out + 3 * x, &colours->colour[index], 4);
     };
     std::int32_t x = run_reach;

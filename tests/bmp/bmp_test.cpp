@@ -137,7 +137,8 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
     // The bottom row ("#.....") first; each row filled to 4 bytes.
     EXPECT_EQ(f_file(1, 62), hex("80000000 80000000 F0000000 80000000 F8000000"));
     // Round trips: widths that end a byte and a row at every place, and height 0.
-    for (std::uint16_t bits : {1, 4, 8, 16, 24, 32}) {
+    for (int bits_value : {1, 4, 8, 16, 24, 32}) {
+        const auto bits = static_cast<std::uint16_t>(bits_value);
         for (std::uint32_t w : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 17u, 140001u}) {
             const std::uint32_t h = w > 100 ? 1 : w % 4;
             const bytes sent = noise(w, h, bits);
@@ -211,7 +212,8 @@ TEST(real_writers, agree_with_our_files) {
         run_program(python, {"-c", "import PIL"}, dir.path).status != 0)
         GTEST_SKIP() << "ImageMagick or Pillow not installed; skipping";
     const bytes f = f_pixels(24);
-    for (std::uint16_t bits : {1, 4, 8, 16, 24, 32}) {
+    for (int bits_value : {1, 4, 8, 16, 24, 32}) {
+        const auto bits = static_cast<std::uint16_t>(bits_value);
         test_support::write_file(dir / "f.bmp", f_file(bits));
         const auto seen = run_program(convert, {"f.bmp", "-depth", "8", "bgr:-"}, dir.path);
         EXPECT_EQ(bytes(seen.out.begin(), seen.out.end()), f) << bits << " bits";

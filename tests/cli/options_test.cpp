@@ -100,11 +100,10 @@ TEST(CommandLine, NoArgumentsReadsTheDefaultDisks) {
     temp_dir dir;
     const auto result = run_qarvex({}, dir.path);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out,
-              "open error 'KQboot.dsk'\n"
-              "error: read disk image 'KQboot.dsk'\n"
-              "error: read shapes from disk image\n");
+    EXPECT_EQ(result.out, "open error 'KQboot.dsk'\n"
+                          "error: read disk image 'KQboot.dsk'\n"
+                          "error: read shapes from disk image\n");
     EXPECT_EQ(result.err, "");
 }
 
-}  // namespace
+} // namespace

@@ -23,8 +23,8 @@ using test_support::write_file;
 void write_tiny_sheet(const std::filesystem::path& path) {
     std::vector<std::uint8_t> pixels;
     for (int t = 0; t < 256; ++t) {
-        pixels.insert(pixels.end(), {7, static_cast<std::uint8_t>(255 - t),
-                                     static_cast<std::uint8_t>(t)});
+        pixels.insert(pixels.end(),
+                      {7, static_cast<std::uint8_t>(255 - t), static_cast<std::uint8_t>(t)});
     }
     bitmap_header header{};
     ASSERT_EQ(create_bitmap_header(&header, 16, 16, 24), 0);
@@ -69,7 +69,7 @@ TEST(OutputFile, AnExistingFileIsReplacedOnlyAfterAYes) {
         bool replaced;
     };
     const answer_case cases[] = {
-        {"n\n", false}, {"N", false}, {"", false},        {"\n\n  \n", false},
+        {"n\n", false},   {"N", false},    {"", false},   {"\n\n  \n", false},
         {"x\nY\n", true}, {"yes\n", true}, {"  y", true}, {"q\nno\ny\n", false},
     };
     for (const auto& c : cases) {
@@ -125,10 +125,9 @@ TEST(OutputFile, PathsThatCannotBeWrittenFailWithTheirLines) {
         run.args.push_back("--overwrite");
         const auto result = run_qarvex(run.args, run.dir.path);
         EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out,
-                  "error: write_bitmap() - can't write bitmap data\n"
-                  "error: write bitmap '/dev/full'\n"
-                  "error: write bitmap file '/dev/full'\n");
+        EXPECT_EQ(result.out, "error: write_bitmap() - can't write bitmap data\n"
+                              "error: write bitmap '/dev/full'\n"
+                              "error: write bitmap file '/dev/full'\n");
     }
 }
 
@@ -139,7 +138,7 @@ std::string map_pixel(const std::string& bmp, int x, int y) {
 
 TEST(OutputFile, AnOutputNamedLikeAnOptionIsStillAName) {
     const std::string tile_5("\x07\xFA\x05", 3);
-    const std::string gate_tile("\x07\xBC\x43", 3);  // tile 67
+    const std::string gate_tile("\x07\xBC\x43", 3); // tile 67
     tiny_run run;
     run.args[5] = "-g";
     const auto result = run_qarvex(run.args, run.dir.path);
@@ -153,4 +152,4 @@ TEST(OutputFile, AnOutputNamedLikeAnOptionIsStillAName) {
     EXPECT_EQ(map_pixel(read_file(run.dir / "gates.bmp"), 224, 133), gate_tile);
 }
 
-}  // namespace
+} // namespace

@@ -20,14 +20,16 @@ struct owned_sheet {
 
 void check_round_trip(const shape_sheet& first) {
     bitmap_header header{};
-    fuzz_support::require(create_bitmap_header(&header, first.tile_width, first.tile_height,
-                                               first.bit_count) == 0);
+    fuzz_support::require(
+        create_bitmap_header(&header, first.tile_width, first.tile_height, first.bit_count) == 0);
     const std::string path = (fuzz_support::folder / "again.bmp").string();
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
+    if (file == nullptr)
+        return;
     const int written = write_bitmap(file, &header, first.palette, first.pixels);
     std::fclose(file);
-    if (written < 0) return;  // the disk under the fuzzer may be full
+    if (written < 0)
+        return; // the disk under the fuzzer may be full
     owned_sheet second;
     fuzz_support::require(read_shape_bitmap(path.c_str(), &second.sheet, 1, 1) == 0);
     const std::size_t bytes = std::size_t{header.width} * first.bytes_per_pixel * header.height;
@@ -36,16 +38,18 @@ void check_round_trip(const shape_sheet& first) {
                                                              4u << first.bit_count) == 0);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = fuzz_support::write_file("picture.bmp", data, size);
-    if (path.empty()) return 0;
+    if (path.empty())
+        return 0;
     for (const std::uint32_t tiles : {16u, 1u}) {
         owned_sheet first;
         const int loaded = read_shape_bitmap(path.c_str(), &first.sheet, tiles, tiles);
         fuzz_support::require(loaded == 0 || loaded == -1);
-        if (loaded == 0 && tiles == 1) check_round_trip(first.sheet);
+        if (loaded == 0 && tiles == 1)
+            check_round_trip(first.sheet);
     }
     return 0;
 }

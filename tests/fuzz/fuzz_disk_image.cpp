@@ -19,7 +19,8 @@ void measure_and_read(disk_image* disk, const char* name, int size) {
     int sectors = 0;
     const int length = get_disk_file_size(disk, name, &sectors);
     fuzz_support::require(length >= -1 && get_disk_file_size(disk, name, nullptr) == length);
-    if (size < 0) size = std::clamp(length, 0, max_file_size);
+    if (size < 0)
+        size = std::clamp(length, 0, max_file_size);
     for (const int asked : {size, 1}) {
         std::vector<std::uint8_t> buffer(static_cast<std::size_t>(asked));
         const int got = read_disk_file(disk, name, buffer.data(), asked);
@@ -28,7 +29,8 @@ void measure_and_read(disk_image* disk, const char* name, int size) {
 }
 
 void read_every_file(disk_image* disk) {
-    for (const char* name : shape_names) measure_and_read(disk, name, 4096);  // as the run reads them
+    for (const char* name : shape_names)
+        measure_and_read(disk, name, 4096); // as the run reads them
     for (const catalog_sector* c = disk->catalog; c != nullptr; c = c->next) {
         for (const file_entry& entry : c->entries) {
             // The name as stored, bit 7 and 0xA0 fill included, finds the entry.
@@ -38,12 +40,13 @@ void read_every_file(disk_image* disk) {
     }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = fuzz_support::write_file("program.dsk", data, size);
-    if (path.empty()) return 0;
-    for (const int order : {dos_order, prodos_order, 0}) {  // 0 asks for detection
+    if (path.empty())
+        return 0;
+    for (const int order : {dos_order, prodos_order, 0}) { // 0 asks for detection
         for (const int cut_loops : {0, 1}) {
             disk_image disk{};
             if (open_disk_image(&disk, path.c_str(), order, cut_loops) == 0) {

@@ -20,7 +20,8 @@ using bytes = std::vector<std::uint8_t>;
 // The 256 x 256 picture shows the number of the tile drawn at every place.
 static bytes compose(const bytes& map, std::uint32_t gate_set, int balloon) {
     bytes tiles(256), pixels(65536, 0xEE);
-    for (int t = 0; t < 256; ++t) tiles[t] = t;
+    for (int t = 0; t < 256; ++t)
+        tiles[t] = static_cast<std::uint8_t>(t);
     shape_sheet sheet{1, 1, 16, 16, 8, 1, tiles.data(), nullptr};
     image_info picture{256, 256, 8, 0, pixels.data(), nullptr};
     compose_map(&picture, &sheet, map.data(), gate_set, balloon);
@@ -37,7 +38,7 @@ constexpr std::size_t bmp_size = 14 + 40 + 16 * 4 + std::size_t{7168 / 2} * 8192
 static bytes both_disks(int order, const std::string& name0 = shape0,
                         const std::string& name1 = shape1, int size1 = 4096) {
     bytes map(65536, 0);
-    map[0] = map[256] = 1;  // sector 0 stays in place in both orders, sector 1 moves
+    map[0] = map[256] = 1; // sector 0 stays in place in both orders, sector 1 moves
     map[65535] = 2;
     bytes file(4096, 0);
     file[1] = file[15 * 256 + 2] = 0x7F;
@@ -58,11 +59,11 @@ static std::string picture_bytes(const std::string& bmp, int y, std::size_t from
 TEST(tile_shapes, bytes_give_their_pixel_runs_and_tiles_69_to_71_follow_tile_68) {
     // Offset in file 0 then file 1, first pixel in the 448 x 512 sheet, byte, pixels.
     const std::tuple<int, int, std::uint8_t, std::string> cases[] = {
-        {0, 0, 0x01, "11000000000000"},                          // tile 0, line 0, left
-        {4096 + 4095, 510 * 448 + 434, 0x40, "00000000000011"},  // tile 255, line 15, right
-        {17, 32 * 448 + 28, 0x81, "*1100000000000"},             // tile 17, line 0, left
-        {4096 + 9 * 256 + 207, 402 * 448 + 434, 0xC0, "*0000000000001"},  // tile 207, line 9
-        {9 * 256 + 200, 402 * 448 + 224, 0x80, "*0000000000000"},         // tile 200, line 9
+        {0, 0, 0x01, "11000000000000"},                                  // tile 0, line 0, left
+        {4096 + 4095, 510 * 448 + 434, 0x40, "00000000000011"},          // tile 255, line 15, right
+        {17, 32 * 448 + 28, 0x81, "*1100000000000"},                     // tile 17, line 0, left
+        {4096 + 9 * 256 + 207, 402 * 448 + 434, 0xC0, "*0000000000001"}, // tile 207, line 9
+        {9 * 256 + 200, 402 * 448 + 224, 0x80, "*0000000000000"},        // tile 200, line 9
         {9 * 256 + 200, 402 * 448 + 224, 0xD5, "*1100110011001"},
     };
     for (const auto& [offset, first, byte, pixels] : cases) {
@@ -70,7 +71,8 @@ TEST(tile_shapes, bytes_give_their_pixel_runs_and_tiles_69_to_71_follow_tile_68)
         files[offset] = byte;
         decode_shapes(sheet.data(), files.data());
         std::string shown;
-        for (int i = first; i < first + 14; ++i) shown += sheet[i] == 255 ? '*' : '0' + sheet[i];
+        for (int i = first; i < first + 14; ++i)
+            shown += sheet[i] == 255 ? '*' : static_cast<char>('0' + sheet[i]);
         EXPECT_EQ(shown, pixels) << offset;
         // Nothing else is lit: not the odd row below, not the next half.
         const auto dark = std::count(pixels.begin(), pixels.end(), '0');
@@ -79,15 +81,15 @@ TEST(tile_shapes, bytes_give_their_pixel_runs_and_tiles_69_to_71_follow_tile_68)
 
     // Tiles 69 to 71 are rebuilt from tile 68 whatever the files held there.
     bytes file0(4096, 0x3C), file1(4096, 0xE7);
-    for (int p = 0; p < 16; ++p) {       // tile 68, line p
-        file0[p * 256 + 68] = 0x80 | p;  // stored delayed
-        file1[p * 256 + 68] = 0x20 + p;
+    for (int p = 0; p < 16; ++p) {                                 // tile 68, line p
+        file0[p * 256 + 68] = static_cast<std::uint8_t>(0x80 | p); // stored delayed
+        file1[p * 256 + 68] = static_cast<std::uint8_t>(0x20 + p);
     }
     patch_shape_tiles(file0.data(), file1.data());
     for (int p = 0; p < 16; ++p) {
         const int a = p, b = 0x20 + p;
         const int halves[6][2] = {{0x3C, 0xE7},         {a, b}, {b | 0x80, a | 0x80},
-                                  {a | 0x80, b | 0x80}, {b, a}, {0x3C, 0xE7}};  // tiles 67 to 72
+                                  {a | 0x80, b | 0x80}, {b, a}, {0x3C, 0xE7}}; // tiles 67 to 72
         for (int k = 0; k < 6; ++k) {
             EXPECT_EQ(file0[p * 256 + 67 + k], halves[k][0]) << "line " << p << " tile " << 67 + k;
             EXPECT_EQ(file1[p * 256 + 67 + k], halves[k][1]) << "line " << p << " tile " << 67 + k;
@@ -98,11 +100,13 @@ TEST(tile_shapes, bytes_give_their_pixel_runs_and_tiles_69_to_71_follow_tile_68)
 TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_where_asked) {
     const int landings[][3] = {{0, 0, 0},        {16, 0, 1},        {256, 16, 0},
                                {4096, 0, 16},    {36432, 224, 133}, {65065, 233, 242},
-                               {65535, 255, 255}};  // map byte, x, y
+                               {65535, 255, 255}}; // map byte, x, y
     bytes sparse(65536, 0);
-    for (int k = 0; k < 7; ++k) sparse[landings[k][0]] = 10 + k;
+    for (int k = 0; k < 7; ++k)
+        sparse[landings[k][0]] = static_cast<std::uint8_t>(10 + k);
     const bytes drawn = compose(sparse, 0, 0);
-    for (const auto& [byte, x, y] : landings) EXPECT_EQ(drawn[y * 256 + x], sparse[byte]) << byte;
+    for (const auto& [byte, x, y] : landings)
+        EXPECT_EQ(drawn[y * 256 + x], sparse[byte]) << byte;
     // Every other place shows tile 0: the whole picture is drawn.
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 0), 65536 - 7);
 
@@ -110,13 +114,16 @@ TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_wher
                           19 * 256 + 166,  194 * 256 + 104, 126 * 256 + 23, 167 * 256 + 187};
     // "-g", "-p 1 -p 8", "-b", and each phase alone with bits above 7 set.
     std::vector<std::tuple<std::uint32_t, int>> requests = {{255, 0}, {0x81, 0}, {0, 1}};
-    for (int k = 0; k < 8; ++k) requests.push_back({(1u << k) | 0xFFFFFF00u, 0});
+    for (int k = 0; k < 8; ++k)
+        requests.push_back({(1u << k) | 0xFFFFFF00u, 0});
     for (const auto& [gate_set, balloon] : requests) {
         bytes expected = drawn;
         for (int k = 0; k < 8; ++k) {
-            if ((gate_set >> k & 1) != 0) expected[gates[k]] = 67;
+            if ((gate_set >> k & 1) != 0)
+                expected[gates[k]] = 67;
         }
-        if (balloon != 0) expected[242 * 256 + 233] = 24;
+        if (balloon != 0)
+            expected[242 * 256 + 233] = 24;
         EXPECT_TRUE(compose(sparse, gate_set, balloon) == expected) << gate_set;
     }
 }
@@ -137,8 +144,10 @@ TEST(run, disks_in_either_order_give_the_map_at_known_places) {
     // A lit line is green at its left end, white inside and violet at its right.
     const std::string lit = "\xCF" + std::string(12, '\xFF') + "\xF3";
     const std::string dark(14, '\0');
-    for (int y : {0, 1}) EXPECT_EQ(picture_bytes(bmp, y, 0), lit + dark) << y;
-    for (int y : {8190, 8191}) EXPECT_EQ(picture_bytes(bmp, y, 3556), dark + lit) << y;
+    for (int y : {0, 1})
+        EXPECT_EQ(picture_bytes(bmp, y, 0), lit + dark) << y;
+    for (int y : {8190, 8191})
+        EXPECT_EQ(picture_bytes(bmp, y, 3556), dark + lit) << y;
 }
 
 TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
@@ -149,9 +158,9 @@ TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
     };
     const bytes good = both_disks(1);
     bytes bad_catalog = good;
-    bad_catalog[17 * 4096 + 15 * 256 + 1] = 0x32;  // the first catalog sector links off the disk
+    bad_catalog[17 * 4096 + 15 * 256 + 1] = 0x32; // the first catalog sector links off the disk
     const std::tuple<bytes, bytes, std::string> failures[] = {
-        {{}, good, "open error 'p'\n" + no_disk},  // no program disk at all
+        {{}, good, "open error 'p'\n" + no_disk}, // no program disk at all
         {bytes(good.begin(), good.begin() + 73727), good,
          "disk image size error\ncan't get catalog 'p'\n" + no_disk},
         {bad_catalog, good, "can't get catalog 'p'\n" + no_disk},
@@ -164,7 +173,8 @@ TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
     };
     for (const auto& [program, world, lines] : failures) {
         temp_dir dir;
-        if (!program.empty()) write_file(dir / "p", program);
+        if (!program.empty())
+            write_file(dir / "p", program);
         write_file(dir / "w", world);
         const auto run = run_qarvex({"-d1", "p", "-d2", "w"}, dir.path);
         EXPECT_EQ(run.status, 1) << lines;

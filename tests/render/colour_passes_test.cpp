@@ -66,7 +66,9 @@ void slow_decode(const std::vector<std::array<unsigned, 5>>& w, const std::vecto
         sat[at(x)] = hue[at(x)] < -1.0 ? 0.0 : (run + 6) / (6 * 3.0);
         hue[at(x)] = std::max(hue[at(x)], 0.0); // no hue reads 0.0 from now on
     }
-    auto channel = [](double v) { return std::clamp(static_cast<int>(v * 255.0), 0, 255); };
+    auto channel = [](double v) {
+        return static_cast<std::uint8_t>(std::clamp(static_cast<int>(v * 255.0), 0, 255));
+    };
     for (int x = 0; x < width; ++x, out += 3) {
         const double luma = (std::popcount(a(x)) / 4.0 + std::popcount(b(x)) / 4.0) / 2.0;
         const double y = dots[x] ? luma : luma * sat[at(x)];
@@ -201,7 +203,7 @@ TEST(ColourPasses, MatchTheSlowModels) {
             bytes pixels(static_cast<std::size_t>(width) * (width > 1000 ? 5 : 201));
             for (std::size_t i = 0, pattern = 0; i < pixels.size(); ++i) {
                 const std::size_t x = i % width;
-                const unsigned pick = random();
+                const auto pick = static_cast<unsigned>(random());
                 if (x % 14 == 0)
                     pattern = pick >> 28;
                 const bool odd = i / width % 2 == 1, marker = x % 14 == 0 && pick % 4 == 0;

@@ -18,9 +18,9 @@
 namespace test_support {
 
 struct tool_result {
-    int status = -1;     // exit status, or -1 when the program did not exit normally
-    std::string out;     // everything on standard output
-    std::string err;     // everything on standard error
+    int status = -1; // exit status, or -1 when the program did not exit normally
+    std::string out; // everything on standard output
+    std::string err; // everything on standard error
 };
 
 inline std::string read_file(const std::filesystem::path& path) {
@@ -41,8 +41,10 @@ inline void write_file(const std::filesystem::path& path, const std::vector<unsi
 inline std::string shell_quote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
-        if (c == '\'') quoted += "'\\''";
-        else quoted += c;
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
     }
     return quoted + "'";
 }
@@ -57,7 +59,8 @@ struct temp_dir {
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         const char* made = mkdtemp(buffer.data());
-        if (made != nullptr) path = made;
+        if (made != nullptr)
+            path = made;
     }
     ~temp_dir() {
         std::error_code ignored;
@@ -77,7 +80,8 @@ inline tool_result run_program(const std::string& program, const std::vector<std
     const auto out_path = dir / ".stdout";
     const auto err_path = dir / ".stderr";
     std::string command = "cd " + shell_quote(dir.string()) + " && " + shell_quote(program);
-    for (const auto& arg : args) command += " " + shell_quote(arg);
+    for (const auto& arg : args)
+        command += " " + shell_quote(arg);
     if (stdin_text != nullptr) {
         write_file(in_path, *stdin_text);
         command += " <" + shell_quote(in_path.string());
@@ -87,7 +91,8 @@ inline tool_result run_program(const std::string& program, const std::vector<std
     command += " >" + shell_quote(out_path.string()) + " 2>" + shell_quote(err_path.string());
     const int raw = std::system(command.c_str());
     tool_result result;
-    if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+    if (raw != -1 && WIFEXITED(raw))
+        result.status = WEXITSTATUS(raw);
     result.out = read_file(out_path);
     result.err = read_file(err_path);
     std::error_code ignored;
@@ -111,12 +116,11 @@ inline std::filesystem::path real_disks() {
     return std::filesystem::is_directory(dir, ignored) ? dir : std::filesystem::path();
 }
 
-}  // namespace test_support
+} // namespace test_support
 
 // Skips the current test, saying why, when the real disk images are absent.
-#define REQUIRE_REAL_DISKS()                                                            \
-    do {                                                                                \
-        if (test_support::real_disks().empty())                                         \
-            GTEST_SKIP() << "real disk images not found at " QARVEX_REAL_DISKS           \
-                            "; skipping";                                               \
+#define REQUIRE_REAL_DISKS()                                                                       \
+    do {                                                                                           \
+        if (test_support::real_disks().empty())                                                    \
+            GTEST_SKIP() << "real disk images not found at " QARVEX_REAL_DISKS "; skipping";       \
     } while (0)

@@ -22,15 +22,15 @@ inline constexpr std::uint8_t mountains = 8;
 inline constexpr std::uint8_t peaks = 9;
 inline constexpr std::uint8_t town = 10;
 inline constexpr std::uint8_t castle = 11;
-inline constexpr std::uint8_t bridge_across = 12;  // road east-west over a river running north-south
-inline constexpr std::uint8_t bridge_along = 13;   // road north-south over a river running east-west
+inline constexpr std::uint8_t bridge_across = 12; // road east-west over a river running north-south
+inline constexpr std::uint8_t bridge_along = 13;  // road north-south over a river running east-west
 inline constexpr std::uint8_t beach = 14;
 inline constexpr std::uint8_t village = 15;
-inline constexpr std::uint8_t sea_swell = 16;      // sea with its waves in other places
+inline constexpr std::uint8_t sea_swell = 16; // sea with its waves in other places
 inline constexpr std::uint8_t balloon = 24;
 inline constexpr std::uint8_t moon_gate = 67;
 inline constexpr std::uint8_t flag = 68;
-}  // namespace demo_tile
+} // namespace demo_tile
 
 // The two shape files, 4096 bytes each: the left and right half of every
 // tile, line p of tile t at byte p * 256 + t. Returns false, with a reason,

@@ -29,8 +29,8 @@ struct demo_settings {
 
 void print_demo_usage() {
     std::printf("usage: qarvex-demo [--do|--po] [--seed N] [DIR]\n");
-    std::printf("        writes the demo disks %s and %s into DIR (default .)\n",
-                program_disk_name, world_disk_name);
+    std::printf("        writes the demo disks %s and %s into DIR (default .)\n", program_disk_name,
+                world_disk_name);
     std::printf("        --do|--po    sector order of both images (default --do)\n");
     std::printf("        --seed N     world of seed N (default %u)\n",
                 static_cast<unsigned>(default_seed));
@@ -92,16 +92,17 @@ int write_program_disk(const std::string& path, int order) {
 int write_world_disk(const std::string& path, int order, std::uint32_t seed) {
     built_disk disk{};
     start_disk(&disk);
-    put_raw(&disk, 0, generate_world(seed));  // tracks 0 to 15
+    put_raw(&disk, 0, generate_world(seed)); // tracks 0 to 15
     return save_disk(&disk, path, order);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     demo_settings settings;
     const int parsed = parse_demo_arguments(argc, argv, &settings);
-    if (parsed != 0) return parsed > 0 ? 0 : 1;
+    if (parsed != 0)
+        return parsed > 0 ? 0 : 1;
     std::error_code error;
     std::filesystem::create_directories(settings.dir, error);
     const std::filesystem::path dir = settings.dir;
@@ -115,8 +116,7 @@ int main(int argc, char** argv) {
         std::printf("error: write '%s'\n", world_path.c_str());
         return 1;
     }
-    std::printf("wrote %s and %s (%s order, seed %u)\n", program_path.c_str(),
-                world_path.c_str(), settings.order == 2 ? "ProDOS" : "DOS 3.3",
-                static_cast<unsigned>(settings.seed));
+    std::printf("wrote %s and %s (%s order, seed %u)\n", program_path.c_str(), world_path.c_str(),
+                settings.order == 2 ? "ProDOS" : "DOS 3.3", static_cast<unsigned>(settings.seed));
     return 0;
 }

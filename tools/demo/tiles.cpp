@@ -103,7 +103,7 @@ const drawn_tile drawn_tiles[] = {
 struct line_bytes {
     std::uint8_t left = 0;
     std::uint8_t right = 0;
-    int left_delay = -1;   // -1 not yet known, 0 off, 1 on
+    int left_delay = -1; // -1 not yet known, 0 off, 1 on
     int right_delay = -1;
 };
 
@@ -113,35 +113,53 @@ bool light_dot(line_bytes* line, int d, int delay) {
     std::uint8_t* byte = d < 7 ? &line->left : &line->right;
     int* byte_delay = d < 7 ? &line->left_delay : &line->right_delay;
     *byte = static_cast<std::uint8_t>(*byte | (1u << (d % 7)));
-    if (delay < 0) return true;
-    if (*byte_delay >= 0 && *byte_delay != delay) return false;
+    if (delay < 0)
+        return true;
+    if (*byte_delay >= 0 && *byte_delay != delay)
+        return false;
     *byte_delay = delay;
     return true;
 }
 
 bool encode_line(const char* art, line_bytes* line) {
-    if (std::string(art).size() != static_cast<std::size_t>(cells)) return false;
+    if (std::string(art).size() != static_cast<std::size_t>(cells))
+        return false;
     for (int k = 0; k < cells; ++k) {
         const int even = 2 * k;
         const int odd = 2 * k + 1;
         bool ok = true;
         switch (art[k]) {
-        case '.': break;
-        case 'w': ok = light_dot(line, even, -1) && light_dot(line, odd, -1); break;
-        case 'g': ok = light_dot(line, even, 0); break;
-        case 'v': ok = light_dot(line, odd, 0); break;
-        case 'o': ok = light_dot(line, even, 1); break;
-        case 'b': ok = light_dot(line, odd, 1); break;
-        default: ok = false;
+        case '.':
+            break;
+        case 'w':
+            ok = light_dot(line, even, -1) && light_dot(line, odd, -1);
+            break;
+        case 'g':
+            ok = light_dot(line, even, 0);
+            break;
+        case 'v':
+            ok = light_dot(line, odd, 0);
+            break;
+        case 'o':
+            ok = light_dot(line, even, 1);
+            break;
+        case 'b':
+            ok = light_dot(line, odd, 1);
+            break;
+        default:
+            ok = false;
         }
-        if (!ok) return false;
+        if (!ok)
+            return false;
     }
-    if (line->left_delay == 1) line->left |= 0x80;
-    if (line->right_delay == 1) line->right |= 0x80;
+    if (line->left_delay == 1)
+        line->left |= 0x80;
+    if (line->right_delay == 1)
+        line->right |= 0x80;
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool build_shape_files(std::vector<std::uint8_t>* file0, std::vector<std::uint8_t>* file1,
                        std::string* problem) {

@@ -75,10 +75,10 @@ std::vector<double> noise_field(std::uint32_t seed) {
         for (int x = 0; x < size; ++x) {
             double sum = 0.0;
             for (std::size_t k = 0; k < spacings.size(); ++k) {
-                sum += weights[k] * lattice_noise(seed + static_cast<std::uint32_t>(k), x, y,
-                                                  spacings[k]);
+                sum += weights[k] *
+                       lattice_noise(seed + static_cast<std::uint32_t>(k), x, y, spacings[k]);
             }
-            field[y * size + x] = sum;
+            field[static_cast<std::size_t>(y * size + x)] = sum;
         }
     }
     return field;
@@ -86,13 +86,14 @@ std::vector<double> noise_field(std::uint32_t seed) {
 
 // The height below which a given share of the map lies.
 double level_of_share(std::vector<double> field, double share) {
-    const auto at = field.begin() + static_cast<std::ptrdiff_t>(share * (field.size() - 1));
+    const auto at =
+        field.begin() + static_cast<std::ptrdiff_t>(share * static_cast<double>(field.size() - 1));
     std::nth_element(field.begin(), at, field.end());
     return *at;
 }
 
 struct world {
-    std::vector<std::uint8_t> tiles;  // row by row, 256 x 256
+    std::vector<std::uint8_t> tiles; // row by row, 256 x 256
     std::vector<double> height;
     double sea_level;
 };
@@ -115,23 +116,33 @@ void lay_terrain(world* w, std::uint32_t seed) {
     const double peak = level_of_share(w->height, 0.985);
     const double hill = level_of_share(w->height, 0.86);
     for (int i = 0; i < size * size; ++i) {
-        const double h = w->height[i];
-        const double m = moisture[i];
+        const double h = w->height[static_cast<std::size_t>(i)];
+        const double m = moisture[static_cast<std::size_t>(i)];
         const double depth = w->sea_level - h;
         std::uint8_t t;
-        if (depth > 0.08) t = demo_tile::deep_sea;
-        else if (depth > 0.015) t = (hash_point(seed, i, 7) & 7) == 0 ? demo_tile::sea_swell
-                                                                      : demo_tile::sea;
-        else if (depth > 0.0) t = demo_tile::shallows;
-        else if (h < w->sea_level + 0.008) t = demo_tile::beach;
-        else if (h >= peak) t = demo_tile::peaks;
-        else if (h >= mountain) t = demo_tile::mountains;
-        else if (h >= hill) t = demo_tile::hills;
-        else if (m > 0.70) t = demo_tile::marsh;
-        else if (m > 0.57) t = demo_tile::forest;
-        else if (m < 0.40) t = demo_tile::scrub;
-        else t = demo_tile::grass;
-        w->tiles[i] = t;
+        if (depth > 0.08)
+            t = demo_tile::deep_sea;
+        else if (depth > 0.015)
+            t = (hash_point(seed, i, 7) & 7) == 0 ? demo_tile::sea_swell : demo_tile::sea;
+        else if (depth > 0.0)
+            t = demo_tile::shallows;
+        else if (h < w->sea_level + 0.008)
+            t = demo_tile::beach;
+        else if (h >= peak)
+            t = demo_tile::peaks;
+        else if (h >= mountain)
+            t = demo_tile::mountains;
+        else if (h >= hill)
+            t = demo_tile::hills;
+        else if (m > 0.70)
+            t = demo_tile::marsh;
+        else if (m > 0.57)
+            t = demo_tile::forest;
+        else if (m < 0.40)
+            t = demo_tile::scrub;
+        else
+            t = demo_tile::grass;
+        w->tiles[static_cast<std::size_t>(i)] = t;
     }
 }
 
@@ -142,26 +153,30 @@ void run_river(world* w, generator* g, double source_level) {
     constexpr std::array<std::array<int, 2>, 4> ways = {{{1, 0}, {-1, 0}, {0, 1}, {0, -1}}};
     int x = next_below(g, size);
     int y = next_below(g, size);
-    if (w->height[y * size + x] < source_level) return;
+    if (w->height[static_cast<std::size_t>(y * size + x)] < source_level)
+        return;
     int came_from = -1;
     for (int step = 0; step < max_steps; ++step) {
         tile_at(w, x, y) = demo_tile::shallows;
         int best = -1;
         double lowest = 1e9;
         for (int k = 0; k < 4; ++k) {
-            if (k == came_from) continue;
-            const int nx = (x + ways[k][0] + size) % size;
-            const int ny = (y + ways[k][1] + size) % size;
-            const double h = w->height[ny * size + nx] + (next_number(g) & 0xFF) * 1e-5;
+            if (k == came_from)
+                continue;
+            const int nx = (x + ways[static_cast<std::size_t>(k)][0] + size) % size;
+            const int ny = (y + ways[static_cast<std::size_t>(k)][1] + size) % size;
+            const double h = w->height[static_cast<std::size_t>(ny * size + nx)] +
+                             (next_number(g) & 0xFF) * 1e-5;
             if (h < lowest) {
                 lowest = h;
                 best = k;
             }
         }
-        x = (x + ways[best][0] + size) % size;
-        y = (y + ways[best][1] + size) % size;
-        came_from = best ^ 1;  // the way back
-        if (is_water(tile_at(w, x, y))) return;
+        x = (x + ways[static_cast<std::size_t>(best)][0] + size) % size;
+        y = (y + ways[static_cast<std::size_t>(best)][1] + size) % size;
+        came_from = best ^ 1; // the way back
+        if (is_water(tile_at(w, x, y)))
+            return;
     }
 }
 
@@ -169,7 +184,8 @@ void run_river(world* w, generator* g, double source_level) {
 void place_bridges(world* w, generator* g) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            if (tile_at(w, x, y) != demo_tile::shallows || next_below(g, 14) != 0) continue;
+            if (tile_at(w, x, y) != demo_tile::shallows || next_below(g, 14) != 0)
+                continue;
             const bool north_south = tile_at(w, x, y - 1) == demo_tile::shallows &&
                                      tile_at(w, x, y + 1) == demo_tile::shallows &&
                                      !is_water(tile_at(w, x - 1, y)) &&
@@ -178,8 +194,10 @@ void place_bridges(world* w, generator* g) {
                                    tile_at(w, x + 1, y) == demo_tile::shallows &&
                                    !is_water(tile_at(w, x, y - 1)) &&
                                    !is_water(tile_at(w, x, y + 1));
-            if (north_south) tile_at(w, x, y) = demo_tile::bridge_across;
-            else if (east_west) tile_at(w, x, y) = demo_tile::bridge_along;
+            if (north_south)
+                tile_at(w, x, y) = demo_tile::bridge_across;
+            else if (east_west)
+                tile_at(w, x, y) = demo_tile::bridge_along;
         }
     }
 }
@@ -187,7 +205,8 @@ void place_bridges(world* w, generator* g) {
 bool near_water(world* w, int x, int y, int reach) {
     for (int dy = -reach; dy <= reach; ++dy)
         for (int dx = -reach; dx <= reach; ++dx)
-            if (is_water(tile_at(w, x + dx, y + dy))) return true;
+            if (is_water(tile_at(w, x + dx, y + dy)))
+                return true;
     return false;
 }
 
@@ -198,8 +217,8 @@ void settle(world* w, generator* g) {
         int count;
         int spacing;
     };
-    constexpr std::array<kind, 3> kinds = {{
-        {demo_tile::castle, 8, 40}, {demo_tile::town, 18, 24}, {demo_tile::village, 30, 12}}};
+    constexpr std::array<kind, 3> kinds = {
+        {{demo_tile::castle, 8, 40}, {demo_tile::town, 18, 24}, {demo_tile::village, 30, 12}}};
     std::vector<std::array<int, 2>> placed;
     constexpr int max_tries = 20000;
     for (const kind& k : kinds) {
@@ -208,15 +227,18 @@ void settle(world* w, generator* g) {
             const int x = next_below(g, size);
             const int y = next_below(g, size);
             const std::uint8_t here = tile_at(w, x, y);
-            if (here != demo_tile::grass && here != demo_tile::scrub) continue;
-            if (k.tile != demo_tile::village && !near_water(w, x, y, 3)) continue;
+            if (here != demo_tile::grass && here != demo_tile::scrub)
+                continue;
+            if (k.tile != demo_tile::village && !near_water(w, x, y, 3))
+                continue;
             bool crowded = false;
             for (const auto& p : placed) {
                 const int dx = std::min(std::abs(p[0] - x), size - std::abs(p[0] - x));
                 const int dy = std::min(std::abs(p[1] - y), size - std::abs(p[1] - y));
                 crowded = crowded || dx * dx + dy * dy < k.spacing * k.spacing;
             }
-            if (crowded) continue;
+            if (crowded)
+                continue;
             tile_at(w, x, y) = k.tile;
             if (k.tile == demo_tile::castle && !is_water(tile_at(w, x + 1, y - 1))) {
                 tile_at(w, x + 1, y - 1) = demo_tile::flag;
@@ -240,16 +262,18 @@ void clear_gate_places(world* w) {
     }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::uint8_t> generate_world(std::uint32_t seed) {
     world w;
     w.tiles.assign(size * size, demo_tile::sea);
     lay_terrain(&w, seed);
     generator g{seed * 2654435761u + 1u};
-    if (g.state == 0) g.state = 1;
+    if (g.state == 0)
+        g.state = 1;
     const double source_level = level_of_share(w.height, 0.80);
-    for (int river = 0; river < 120; ++river) run_river(&w, &g, source_level);
+    for (int river = 0; river < 120; ++river)
+        run_river(&w, &g, source_level);
     place_bridges(&w, &g);
     settle(&w, &g);
     clear_gate_places(&w);
@@ -258,7 +282,7 @@ std::vector<std::uint8_t> generate_world(std::uint32_t seed) {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const int i = (y / 16) * 4096 + (x / 16) * 256 + (y % 16) * 16 + x % 16;
-            chunked[i] = w.tiles[y * size + x];
+            chunked[static_cast<std::size_t>(i)] = w.tiles[static_cast<std::size_t>(y * size + x)];
         }
     }
     return chunked;
