@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/image.h"
+#include "image/image.h"
 
 namespace {
 

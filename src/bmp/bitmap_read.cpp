@@ -151,7 +151,7 @@ int read_palette(std::FILE* stream, std::uint32_t* palette, int count) {
     if (std::fread(stage.data(), 1, bytes, stream) != bytes)
         return -1;
     for (int i = 0; i < count; ++i) {
-        palette[i] = get_le32(&stage[static_cast<std::size_t>(i) * 4], nullptr);
+        palette[i] = get_le32(&stage[static_cast<std::size_t>(i) * 4]);
     }
     return 0;
 }

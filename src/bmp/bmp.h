@@ -23,7 +23,7 @@
 //   data offset   pixel rows, bottom row of the picture first, each filled with
 //                 zero bytes to a multiple of 4 bytes
 //
-// In memory a picture is the layout of cli/image.h: top row first, one byte a
+// In memory a picture is the layout of image/image.h: top row first, one byte a
 // pixel for 1, 4 and 8 bits (the value in its low bits), the file's own bytes
 // for 16, 24 and 32 bits. Packing into bits happens only in the file.
 //
@@ -34,7 +34,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/image.h"
+#include "image/image.h"
+#include "image/le_bytes.h"
 
 // The file and information headers in memory, without the magic, field by
 // field in file order. Filled by create_bitmap_header or read_bitmap_header.
@@ -55,14 +56,6 @@ struct bitmap_header {
     std::uint32_t colors_used;
     std::uint32_t colors_important;
 };
-
-// --- little-endian numbers (le_bytes.cpp) ------------------------------------------
-// put_*: store value at p, least significant byte first; return p + 4 or p + 2.
-std::uint8_t* put_le32(std::uint8_t* p, std::uint32_t value);
-std::uint8_t* put_le16(std::uint8_t* p, std::uint16_t value);
-// get_*: the value at p; when next is given it receives p + 4 or p + 2.
-std::uint32_t get_le32(const std::uint8_t* p, const std::uint8_t** next);
-std::uint16_t get_le16(const std::uint8_t* p, const std::uint8_t** next);
 
 // --- writing (bitmap_write.cpp) ------------------------------------------------------
 // Every field for a picture of this size; -1 (silent) for a bit count other

@@ -6,19 +6,18 @@
 
 #include "bmp/bmp.h"
 #include "bmp/bmp_format.h"
+#include "image/file.h"
 
 namespace {
 
 // The picture at path into the sheet's slots. -1 after the lines.
 int load_sheet_picture(const char* path, shape_sheet* sheet, bitmap_header* header) {
-    std::FILE* stream = std::fopen(path, "rb");
-    if (stream == nullptr) {
+    file_owner stream(open_file(path, "rb"));
+    if (stream.file == nullptr) {
         std::printf("error: open '%s'\n", path);
         return -1;
     }
-    const int result = read_bitmap(stream, header, &sheet->palette, &sheet->pixels);
-    std::fclose(stream);
-    if (result < 0) {
+    if (read_bitmap(stream.file, header, &sheet->palette, &sheet->pixels) < 0) {
         std::printf("error: read '%s'\n", path);
         return -1;
     }

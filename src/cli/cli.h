@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/image.h"
+#include "image/image.h"
 
 struct run_settings {
     const char* program_disk; // borrowed from the argument list
@@ -22,8 +22,6 @@ struct run_settings {
     int exit_status; // 1 until the output file has been written
 };
 
-inline constexpr std::uint32_t world_map_size = 0x10000; // 256 x 256 tile numbers
-
 // --- command line ------------------------------------------------------------------
 void set_default_settings(run_settings* settings);
 // 0: go on with the run; 1: the run ends here with exit status 1.
@@ -37,21 +35,3 @@ int run_qarvex(int argc, char** argv);
 // --- output file -----------------------------------------------------------------------
 int write_bitmap_file(const char* path, const image_info* picture, int overwrite);
 int ask_yes_no(const char* question);
-
-// A FILE* that closes itself on every path. close() reports whether the
-// stream took everything written to it.
-struct file_owner {
-    std::FILE* file = nullptr;
-    file_owner() = default;
-    explicit file_owner(std::FILE* f) : file(f) {}
-    file_owner(const file_owner&) = delete;
-    file_owner& operator=(const file_owner&) = delete;
-    ~file_owner() { close(); }
-    int close() {
-        int result = 0;
-        if (file != nullptr && std::fclose(file) != 0)
-            result = -1;
-        file = nullptr;
-        return result;
-    }
-};

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "cli/cli.h"
+#include "disk/disk.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ void set_default_settings(run_settings* settings) {
     *settings = run_settings{};
     settings->program_disk = default_program_disk;
     settings->world_disk = default_world_disk;
-    settings->sector_order = 1;
+    settings->sector_order = dos_order;
     settings->output_file = default_output_file;
     settings->exit_status = 1;
 }
@@ -161,10 +162,10 @@ int parse_arguments(run_settings* settings, int argc, char** argv) {
             settings->world_disk = value;
             break;
         case option_kind::dos_order:
-            settings->sector_order = 1;
+            settings->sector_order = dos_order;
             break;
         case option_kind::prodos_order:
-            settings->sector_order = 2;
+            settings->sector_order = prodos_order;
             break;
         case option_kind::blur:
             if (settings->blur_level < 2)

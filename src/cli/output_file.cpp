@@ -9,6 +9,7 @@
 
 #include "bmp/bmp.h"
 #include "cli/cli.h"
+#include "image/file.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     // small default size); declared first, it outlives the stream.
     std::unique_ptr<char, decltype(&std::free)> buffer(
         static_cast<char*>(std::malloc(output_buffer_size)), &std::free);
-    file_owner output(std::fopen(path, "wb"));
+    file_owner output(open_file(path, "wb"));
     if (output.file == nullptr) {
         std::printf("error: open '%s'\n", path);
         return -1;

@@ -13,13 +13,15 @@
 
 namespace {
 
-constexpr std::uint32_t tiles_across = 16;
-constexpr std::uint32_t tiles_down = 16;
-constexpr std::int64_t map_tiles = 256; // the map is 256 x 256 tiles
+// The run colours every scan line as a ring, at the subcarrier phase of the
+// line's first dot.
+constexpr int join_ends = 1;
+constexpr int phase_offset = 0;
 
 int read_sheet(const run_settings* settings, shape_sheet* sheet) {
     if (settings->use_shape_bitmap) {
-        if (read_shape_bitmap(settings->shape_bitmap, sheet, tiles_across, tiles_down) < 0) {
+        if (read_shape_bitmap(settings->shape_bitmap, sheet, sheet_tiles_across, sheet_tiles_down) <
+            0) {
             std::printf("error: read shape bitmap '%s'\n", settings->shape_bitmap);
             return -1;
         }
@@ -36,8 +38,8 @@ int read_sheet(const run_settings* settings, shape_sheet* sheet) {
 // byte size is a 32-bit quantity; a sheet with tiles so large that the map
 // would not fit is refused before anything is allocated.
 int allocate_picture(const shape_sheet* sheet, image_info* picture) {
-    const std::int64_t width = map_tiles * sheet->tile_width;
-    const std::int64_t height = map_tiles * sheet->tile_height;
+    const std::int64_t width = std::int64_t{map_tiles} * sheet->tile_width;
+    const std::int64_t height = std::int64_t{map_tiles} * sheet->tile_height;
     const std::int64_t bytes = sheet->bytes_per_pixel * width * height;
     if (width > INT32_MAX || height > INT32_MAX || bytes > UINT32_MAX) {
         std::printf("error: tiles of %d x %d pixels make the map larger than 4 GiB\n",
@@ -63,28 +65,40 @@ int colour_picture(const run_settings* settings, image_info* picture) {
     if (settings->use_shape_bitmap)
         return 0;
     if (settings->blur_level < 2) {
-        colour_bitmap(picture, 1, settings->blur_level);
+        colour_bitmap(picture, join_ends, settings->blur_level);
         return 0;
     }
-    if (retouch_bitmap(picture, 1, 0) < 0) {
+    if (retouch_bitmap(picture, join_ends, phase_offset) < 0) {
         std::printf("error: can't retouch bitmap\n");
         return -1;
     }
     return 0;
 }
 
-int run_stages(run_settings* settings, shape_sheet* sheet, image_info* picture,
-               std::uint8_t* world_map) {
-    if (read_sheet(settings, sheet) < 0)
+// The world disk's first 16 tracks into a buffer of the run's own.
+int read_world_map(const run_settings* settings, std::uint8_t** world_map) {
+    *world_map = static_cast<std::uint8_t*>(std::malloc(world_map_size));
+    if (*world_map == nullptr) {
+        std::printf("error: memory exhausted!\n");
         return -1;
-    if (allocate_picture(sheet, picture) < 0)
-        return -1;
-    if (read_disk_raw(settings->world_disk, settings->sector_order, world_map,
+    }
+    if (read_disk_raw(settings->world_disk, settings->sector_order, *world_map,
                       static_cast<int>(world_map_size)) < 0) {
         std::printf("error: read image file '%s'\n", settings->world_disk);
         return -1;
     }
-    compose_map(picture, sheet, world_map, settings->gate_set, settings->balloon);
+    return 0;
+}
+
+int run_stages(run_settings* settings, shape_sheet* sheet, image_info* picture,
+               std::uint8_t** world_map) {
+    if (read_sheet(settings, sheet) < 0)
+        return -1;
+    if (allocate_picture(sheet, picture) < 0)
+        return -1;
+    if (read_world_map(settings, world_map) < 0)
+        return -1;
+    compose_map(picture, sheet, *world_map, settings->gate_set, settings->balloon);
     if (colour_picture(settings, picture) < 0)
         return -1;
     if (write_bitmap_file(settings->output_file, picture, settings->overwrite) < 0) {
@@ -104,14 +118,15 @@ int run_qarvex(int argc, char** argv) {
 
     shape_sheet sheet{};
     image_info picture{};
-    static std::uint8_t world_map[world_map_size];
-    if (run_stages(&settings, &sheet, &picture, world_map) == 0)
+    std::uint8_t* world_map = nullptr;
+    if (run_stages(&settings, &sheet, &picture, &world_map) == 0)
         settings.exit_status = 0;
 
     // The picture borrows the sheet's palette: it is freed once, through the sheet.
     std::free(sheet.palette);
     std::free(sheet.pixels);
     release_pixels(picture.pixels);
+    std::free(world_map);
     std::fflush(stdout);
     return settings.exit_status;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "disk/disk_internal.h"
+#include "image/file.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr long max_image_size = 0x7FFFFFFF; // size is held in 32 bits
 
 // Steps 2-8 of the open: the whole file read as one item into disk->data.
 int load_image_bytes(disk_image* disk, const char* path) {
-    file_closer in{std::fopen(path, "rb")};
+    file_owner in(open_file(path, "rb"));
     if (in.file == nullptr) {
         std::printf("open error '%s'\n", path);
         return -1;
@@ -72,17 +73,6 @@ int settle_order(disk_image* disk, int cut_loops) {
 }
 
 } // namespace
-
-std::int32_t locate_sector(const disk_image* disk, int track, int sector) {
-    if (track < 0 || sector < 0 || sector >= sectors_per_track || disk->sector_map == nullptr)
-        return -1;
-    const std::int64_t offset = (static_cast<std::int64_t>(track) * sectors_per_track +
-                                 (*disk->sector_map)[static_cast<std::size_t>(sector)]) *
-                                sector_size;
-    if (offset + sector_size > disk->size)
-        return -1;
-    return static_cast<std::int32_t>(offset);
-}
 
 int open_disk_image(disk_image* disk, const char* path, int order, int cut_loops) {
     std::memset(disk, 0, sizeof *disk); // padding included: an all-zero record

@@ -1,9 +1,10 @@
-// Helpers shared by the disk layer's sources and by nothing else: little-endian
-// numbers inside sectors, the sector address rule, and freeing record chains.
+// Helpers shared by the disk layer's sources and by nothing else: the sector
+// address rule and the T/S list chains' release. The sources call one way:
+// the image (disk_image.cpp) uses the catalog and the T/S lists, the catalog
+// uses the T/S lists, and nothing calls back up.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "disk/disk.h"
 
@@ -11,31 +12,22 @@ inline constexpr int sector_size = 256;
 inline constexpr int sectors_per_track = 16;
 inline constexpr int track_size = sector_size * sectors_per_track;
 
-inline std::uint16_t load_le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-inline std::uint32_t load_le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 // Byte offset in the image of logical (track, sector) under the record's
 // sector map, or -1 when the sector doesn't lie wholly in the image. The
 // sector map is never looked up with a sector number outside 0..15.
-std::int32_t locate_sector(const disk_image* disk, int track, int sector);
+inline std::int32_t locate_sector(const disk_image* disk, int track, int sector) {
+    if (track < 0 || sector < 0 || sector >= sectors_per_track || disk->sector_map == nullptr)
+        return -1;
+    const std::int64_t offset = (static_cast<std::int64_t>(track) * sectors_per_track +
+                                 (*disk->sector_map)[static_cast<std::size_t>(sector)]) *
+                                sector_size;
+    if (offset + sector_size > disk->size)
+        return -1;
+    return static_cast<std::int32_t>(offset);
+}
 
-// Frees a file's T/S list records, in chain order.
+// Frees a file's T/S list records, in chain order (dos33_ts_list.cpp).
 void free_ts_chain(ts_list* list);
 // Frees the catalog chain with every T/S list chain hanging from it and
-// leaves the catalog empty.
+// leaves the catalog empty (dos33_catalog.cpp).
 void free_catalog(disk_image* disk);
-
-// Closes a file on every path out of the function that opened it.
-struct file_closer {
-    std::FILE* file;
-    ~file_closer() {
-        if (file != nullptr)
-            std::fclose(file);
-    }
-};

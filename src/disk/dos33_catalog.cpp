@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "disk/disk_internal.h"
+#include "image/le_bytes.h"
 
 namespace {
 
@@ -92,9 +93,9 @@ void decode_vtoc(vtoc* v, const std::uint8_t* p) {
     std::memcpy(v->reserved_32.data(), p + vtoc_reserved_32, v->reserved_32.size());
     v->tracks_per_disk = p[vtoc_tracks];
     v->sectors_per_track = p[vtoc_sectors];
-    v->bytes_per_sector = load_le16(p + vtoc_bytes_per_sector);
+    v->bytes_per_sector = get_le16(p + vtoc_bytes_per_sector);
     for (std::size_t t = 0; t < v->free_bitmaps.size(); ++t)
-        v->free_bitmaps[t] = load_le32(p + vtoc_bitmaps + 4 * t);
+        v->free_bitmaps[t] = get_le32(p + vtoc_bitmaps + 4 * t);
 }
 
 void decode_catalog_sector(catalog_sector* c, const std::uint8_t* p) {
@@ -109,7 +110,7 @@ void decode_catalog_sector(catalog_sector* c, const std::uint8_t* p) {
         entry->ts_sector = e[entry_ts_sector];
         entry->type = e[entry_type];
         std::memcpy(entry->name.data(), e + entry_name, entry->name.size());
-        entry->sectors = load_le16(e + entry_sectors);
+        entry->sectors = get_le16(e + entry_sectors);
     }
 }
 
@@ -161,14 +162,6 @@ int walk_catalog(disk_image* disk, int cut_loops) {
 }
 
 } // namespace
-
-void free_ts_chain(ts_list* list) {
-    while (list != nullptr) {
-        ts_list* next = list->next;
-        std::free(list);
-        list = next;
-    }
-}
 
 void free_catalog(disk_image* disk) {
     catalog_sector* c = disk->catalog;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "disk/disk_internal.h"
+#include "image/le_bytes.h"
 
 namespace {
 
@@ -31,11 +32,11 @@ file_header read_file_header(std::uint8_t type, const std::uint8_t* sector) {
     switch (type & type_code_mask) {
     case 0x01:
     case 0x02:
-        return file_header{2, load_le16(sector)};
+        return file_header{2, get_le16(sector)};
     case 0x04:
-        return file_header{4, load_le16(sector + 2)};
+        return file_header{4, get_le16(sector + 2)};
     case 0x10:
-        return file_header{6, load_le16(sector + 2)};
+        return file_header{6, get_le16(sector + 2)};
     default:
         return file_header{0, unknown_length};
     }
@@ -86,6 +87,25 @@ void copy_further_sectors(const disk_image* disk, const file_entry* entry, copy_
     }
 }
 
+// The entry named name, or null after the "file not found" line.
+const file_entry* find_named_entry(disk_image* disk, const char* name) {
+    const file_entry* entry = find_file_entry(disk, name);
+    if (entry == nullptr)
+        std::printf("file not found '%s'\n", name);
+    return entry;
+}
+
+// Offset of the file's first data sector, where its header is; no_ts_list
+// when the entry has no list to find it by (none read, or fewer than two
+// sectors), -1 when the sector lies outside the image.
+constexpr std::int32_t no_ts_list = -2;
+std::int32_t locate_first_data_sector(const disk_image* disk, const file_entry* entry) {
+    if (entry->ts_chain == nullptr || entry->sectors < 2)
+        return no_ts_list;
+    const ts_pair first = entry->ts_chain->pairs[0];
+    return locate_sector(disk, first.track, first.sector);
+}
+
 } // namespace
 
 file_entry* find_file_entry(disk_image* disk, const char* name) {
@@ -102,19 +122,16 @@ file_entry* find_file_entry(disk_image* disk, const char* name) {
 }
 
 int read_disk_file(disk_image* disk, const char* name, std::uint8_t* buffer, int size) {
-    const file_entry* entry = find_file_entry(disk, name);
-    if (entry == nullptr) {
-        std::printf("file not found '%s'\n", name);
+    const file_entry* entry = find_named_entry(disk, name);
+    if (entry == nullptr)
         return -1;
-    }
     const int room = std::max(size, 0);
     assert(buffer != nullptr || room == 0);
     if (room > 0)
         std::memset(buffer, 0, static_cast<std::size_t>(room));
-    if (entry->ts_chain == nullptr || entry->sectors < 2)
+    const std::int32_t offset = locate_first_data_sector(disk, entry);
+    if (offset == no_ts_list)
         return -1;
-    const ts_pair first = entry->ts_chain->pairs[0];
-    const std::int32_t offset = locate_sector(disk, first.track, first.sector);
     if (offset < 0)
         return 0; // not even the header can be read
     const file_header header = read_file_header(entry->type, disk->data + offset);
@@ -130,17 +147,12 @@ int read_disk_file(disk_image* disk, const char* name, std::uint8_t* buffer, int
 }
 
 int get_disk_file_size(disk_image* disk, const char* name, int* sectors) {
-    const file_entry* entry = find_file_entry(disk, name);
-    if (entry == nullptr) {
-        std::printf("file not found '%s'\n", name);
+    const file_entry* entry = find_named_entry(disk, name);
+    if (entry == nullptr)
         return -1;
-    }
-    if (entry->ts_chain == nullptr || entry->sectors < 2)
-        return -1;
-    const ts_pair first = entry->ts_chain->pairs[0];
-    const std::int32_t offset = locate_sector(disk, first.track, first.sector);
+    const std::int32_t offset = locate_first_data_sector(disk, entry);
     if (offset < 0)
-        return -1; // the header can't be read
+        return -1; // no list, or the header can't be read
     const file_header header = read_file_header(entry->type, disk->data + offset);
     if (sectors != nullptr)
         *sectors = entry->sectors - 1;

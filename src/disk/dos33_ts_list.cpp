@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "disk/disk_internal.h"
+#include "image/le_bytes.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ void decode_ts_list(ts_list* list, const std::uint8_t* p) {
     list->next_track = p[list_next_track];
     list->next_sector = p[list_next_sector];
     std::memcpy(list->reserved_03.data(), p + list_reserved_03, list->reserved_03.size());
-    list->sector_offset = load_le16(p + list_sector_offset);
+    list->sector_offset = get_le16(p + list_sector_offset);
     std::memcpy(list->reserved_07.data(), p + list_reserved_07, list->reserved_07.size());
     for (std::size_t i = 0; i < list->pairs.size(); ++i) {
         list->pairs[i].track = p[list_pairs + 2 * i];
@@ -103,6 +104,14 @@ int read_ts_chain(const disk_image* disk, file_entry* entry, std::int32_t* disk_
 }
 
 } // namespace
+
+void free_ts_chain(ts_list* list) {
+    while (list != nullptr) {
+        ts_list* next = list->next;
+        std::free(list);
+        list = next;
+    }
+}
 
 int read_ts_lists(disk_image* disk) {
     std::int32_t lists_left = max_addressable_sectors;

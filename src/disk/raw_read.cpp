@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "disk/disk_internal.h"
+#include "image/file.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ int read_prodos_pieces(std::FILE* file, const char* path, std::uint8_t* buffer, 
 } // namespace
 
 int read_disk_raw(const char* path, int order, std::uint8_t* buffer, int size) {
-    file_closer in{std::fopen(path, "rb")};
+    file_owner in(open_file(path, "rb"));
     if (in.file == nullptr) {
         std::printf("error: open '%s'\n", path);
         return -1;

@@ -19,10 +19,7 @@ namespace {
 //   11..8                    chunk column
 //    7..4                    row within the chunk
 //    3..0                    column within the chunk
-constexpr int map_tiles = 256;  // tiles across and down
 constexpr int chunk_tiles = 16; // tiles across and down a chunk
-constexpr int map_bytes = map_tiles * map_tiles;
-constexpr int sheet_tiles_across = 16;
 
 struct map_place {
     int x;
@@ -91,7 +88,7 @@ void compose_map(image_info* picture, const shape_sheet* sheet, const std::uint8
     const std::size_t row_bytes = w * b;
     const std::size_t sheet_stride = sheet_tiles_across * row_bytes;
     const std::size_t picture_stride = map_tiles * row_bytes;
-    for (int i = 0; i < map_bytes; ++i) {
+    for (int i = 0; i < map_tiles * map_tiles; ++i) {
         const map_place place = place_of_map_byte(i);
         const int t = tile_at(world_map[i], place, gate_set, balloon);
         const std::uint8_t* from =

@@ -4,6 +4,7 @@
 // sheet of 28 x 32 pixel tiles: each dot becomes two pixels side by side and
 // each scan line one pixel row followed by an empty row, which the colour
 // passes fill later.
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,17 +35,21 @@ constexpr std::uint8_t delay_bit = 0x80;
 constexpr const char* shape_file_names[2] = {"S\x01HP0", "S\x01HP1"};
 
 // The sheet: 16 x 16 tiles of 28 x 32 pixels, one byte a pixel.
-constexpr int sheet_tiles_across = 16;
-constexpr int tile_pixel_width = 28;
+constexpr int tile_pixel_width = 2 * pixels_per_byte; // the two halves
 constexpr int tile_pixel_height = 32;
-constexpr int half_pixel_width = 14; // one source byte: 7 dots, 2 pixels each
-constexpr int sheet_width = sheet_tiles_across * tile_pixel_width;   // 448
-constexpr int sheet_height = sheet_tiles_across * tile_pixel_height; // 512
+constexpr int sheet_width = sheet_tiles_across * tile_pixel_width; // 448
+constexpr int sheet_height = sheet_tiles_down * tile_pixel_height; // 512
 constexpr std::size_t sheet_bytes = static_cast<std::size_t>(sheet_width) * sheet_height;
 
-constexpr std::uint8_t dot_dark = 0;
-constexpr std::uint8_t dot_lit = 1;
-constexpr std::uint8_t shift_marker = 255; // first pixel of a delayed byte
+// The 16 artifact colours of the sheet, 0x00RRGGBB, indexed by the OR of the
+// lit samples' phase weights. 5 and 10 are the same grey; 15 is a near-white.
+// clang-format off
+constexpr std::array<std::uint32_t, 16> default_palette = {
+    0x00000000, 0x009D0734, 0x00301DE2, 0x00B23BE7, 0x00006B3D, 0x00727272,
+    0x002582ED, 0x00A28FFF, 0x00425500, 0x00BF6300, 0x00727272, 0x00FF7AA7,
+    0x0032AA00, 0x00B5C802, 0x0048DEB0, 0x00E5E5E5,
+};
+// clang-format on
 
 // Tile 68 and the three tiles the game derives from it.
 constexpr int base_tile = 68;
@@ -55,11 +60,11 @@ constexpr int base_tile = 68;
 void decode_byte(std::uint8_t* out, std::uint8_t source) {
     int x = 0;
     if ((source & delay_bit) != 0)
-        out[x++] = shift_marker;
+        out[x++] = half_dot_marker;
     for (int i = 0; i < dots_per_byte; ++i) {
         const std::uint8_t value = ((source >> i) & 1) != 0 ? dot_lit : dot_dark;
         out[x++] = value;
-        if (x < half_pixel_width)
+        if (x < pixels_per_byte)
             out[x++] = value;
     }
 }
@@ -129,7 +134,7 @@ void decode_shapes(std::uint8_t* pixels, const std::uint8_t* source) {
                 pixels + static_cast<std::size_t>(row0 + 2 * p) * sheet_width + column0;
             for (int h = 0; h < 2; ++h) {
                 const std::uint8_t byte = source[h * shape_file_size + p * shape_tiles + t];
-                decode_byte(line + h * half_pixel_width, byte);
+                decode_byte(line + h * pixels_per_byte, byte);
             }
         }
     }

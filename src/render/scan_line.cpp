@@ -4,15 +4,8 @@
 
 #include "render/render.h"
 
-namespace {
-
-constexpr std::uint8_t half_dot_marker = 255;
-constexpr std::int32_t dots_per_byte = 14; // seven dots, two samples each
-
-} // namespace
-
 void resolve_markers(std::uint8_t* row, std::int32_t width, int join_ends) {
-    for (std::int32_t x = 0; x < width; x += dots_per_byte) {
+    for (std::int32_t x = 0; x < width; x += pixels_per_byte) {
         if (row[x] != half_dot_marker)
             continue;
         if (x > 0)

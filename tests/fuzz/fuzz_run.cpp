@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "disk/disk.h"
 #include "fuzz_support.h"
+#include "map/map.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string world = fuzz_support::write_file("world.dsk", data, size);

@@ -1,6 +1,6 @@
 // The picture records that carry every picture through a run: the output map
 // (image_info), the 16 x 16 sheet of tile shapes (shape_sheet) and the colour
-// table both share.
+// table both share. Every subsystem may use them; they use none.
 //
 // Pixel layout, the same for both records: rows top row first, no gap between
 // rows; a pixel takes (bit_count + 7) / 8 bytes, so 1-, 4- and 8-bit pixels
@@ -18,15 +18,23 @@
 // picture.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
+// The sheet is always addressed as 16 tiles across and 16 down: tile t at
+// tile column t % 16 and tile row t / 16.
+inline constexpr int sheet_tiles_across = 16;
+inline constexpr int sheet_tiles_down = 16;
+
+// Scan-line pairs of the map from the program disk: each Apple II line is two
+// picture rows, of which only the even one carries dots, a hi-res byte's seven
+// dots as 14 pixels. The colour passes read the even row and leave both equal.
+inline constexpr std::uint8_t dot_dark = 0;
+inline constexpr std::uint8_t dot_lit = 1;
+// At the first pixel of a byte whose high bit is set: the byte's dots appear
+// half a dot later, and this pixel repeats the one before it.
+inline constexpr std::uint8_t half_dot_marker = 255;
+inline constexpr int pixels_per_byte = 14;
 
 struct image_info {
     std::int32_t width;      // pixels
@@ -48,38 +56,8 @@ struct shape_sheet {
     std::uint32_t* palette;        // owned, std::malloc'd; null for 16, 24, 32 bits
 };
 
-// The 16 artifact colours of the sheet from the program disk, 0x00RRGGBB,
-// indexed by the OR of the lit samples' phase weights. 5 and 10 are the same
-// grey; 15 is a near-white.
-inline constexpr std::array<std::uint32_t, 16> default_palette = {
-    0x00000000, 0x009D0734, 0x00301DE2, 0x00B23BE7, 0x00006B3D, 0x00727272, 0x002582ED, 0x00A28FFF,
-    0x00425500, 0x00BF6300, 0x00727272, 0x00FF7AA7, 0x0032AA00, 0x00B5C802, 0x0048DEB0, 0x00E5E5E5,
-};
-
 // The map's pixel buffers (tens to hundreds of MiB) come from here and go back
-// here: a zero-filled block of size bytes, or null when memory runs out.
-//
-// A block that large comes straight from the system, untouched and zero, and
-// each 4 KiB page costs a fault at its first write. On Linux the block's pages
-// are marked for transparent huge pages, so the kernel maps it 2 MiB at a time:
-// 512 times fewer faults. Elsewhere, and where the advice is refused, the
-// block is simply used with small pages.
-inline std::uint8_t* allocate_pixels(std::size_t size) {
-    auto* block = static_cast<std::uint8_t*>(std::calloc(size == 0 ? 1 : size, 1));
-#ifdef __linux__
-    constexpr std::size_t huge_page = std::size_t{2} << 20;
-    constexpr std::size_t page = 4096;
-    if (block != nullptr && size >= 2 * huge_page) {
-        const auto start =
-            (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~std::uintptr_t{page - 1};
-        const auto end =
-            (reinterpret_cast<std::uintptr_t>(block) + size) & ~std::uintptr_t{page - 1};
-        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-    }
-#endif
-    return block;
-}
-
-inline void release_pixels(std::uint8_t* pixels) {
-    std::free(pixels);
-}
+// here: a zero-filled block of size bytes (at least one), or null when memory
+// runs out.
+std::uint8_t* allocate_pixels(std::size_t size);
+void release_pixels(std::uint8_t* pixels);
