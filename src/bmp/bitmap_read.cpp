@@ -4,6 +4,7 @@
 // at 1, 4 and 8 bits. Nothing is sized before check_bitmap_header has passed
 // the header, and the file is never held in memory as a whole.
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -158,6 +159,7 @@ int read_palette(std::FILE* stream, std::uint32_t* palette, int count) {
 
 int read_bitmap(std::FILE* stream, bitmap_header* header, std::uint32_t** palette_slot,
                 std::uint8_t** pixel_slot) {
+    assert(pixel_slot != nullptr && "the caller gives a pixel slot");
     if (pixel_slot == nullptr)
         return -3;
     if (read_bitmap_header(stream, header) < 0) {

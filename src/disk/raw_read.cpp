@@ -1,6 +1,7 @@
 // The raw read of a disk's first bytes in logical sector order, straight from
 // the file: the world map is the first 16 tracks of the world disk, not a file.
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstdio>
 
@@ -42,10 +43,10 @@ int read_disk_raw(const char* path, int order, std::uint8_t* buffer, int size) {
         std::printf("error: open '%s'\n", path);
         return -1;
     }
-    if (size < 0) {
-        std::printf("error: read '%s'\n", path);
+    // The size is the run's own: a negative one is our mistake.
+    assert(size >= 0);
+    if (size < 0)
         return -1;
-    }
     if (size == 0)
         return 0;
     if (order == prodos_order)

@@ -6,6 +6,7 @@
 // of the unwrapped columns, so a ring's wrapped samples need no special weight,
 // only their lit bit read from the other end.
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -169,11 +170,12 @@ void colour_bitmap(image_info* picture, int join_ends, int blur) {
         return;
     const std::uint64_t samples =
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    if (picture->bit_count > 8 || picture->byte_size < samples) {
-        std::printf("error: colour_bitmap() - picture of %d x %d pixels is not a byte a pixel\n",
-                    static_cast<int>(width), static_cast<int>(height));
+    // The run hands over the composed map, a byte a pixel: anything else is
+    // our own mistake, never the input's.
+    const bool byte_picture = picture->bit_count <= 8 && picture->byte_size >= samples;
+    assert(byte_picture);
+    if (!byte_picture)
         return;
-    }
     for (std::int32_t r = 0; r < height; r += 2) {
         std::uint8_t* row =
             picture->pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(width);
