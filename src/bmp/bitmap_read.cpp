@@ -123,24 +123,24 @@ int read_bitmap_header(std::FILE* stream, bitmap_header* header) {
     std::array<std::uint8_t, bmp_format::header_bytes> bytes;
     if (std::fread(bytes.data(), 1, bytes.size(), stream) != bytes.size())
         return -1;
-    if (bytes[0] != bmp_format::magic[0] || bytes[1] != bmp_format::magic[1])
+    using namespace bmp_format;
+    if (bytes[at_magic] != magic[0] || bytes[at_magic + 1] != magic[1])
         return -1;
-    const std::uint8_t* p = bytes.data() + 2;
-    header->file_length = get_le32(p, &p);
-    header->reserved1 = get_le16(p, &p);
-    header->reserved2 = get_le16(p, &p);
-    header->data_offset = get_le32(p, &p);
-    header->header_size = get_le32(p, &p);
-    header->width = get_le32(p, &p);
-    header->height = get_le32(p, &p);
-    header->planes = get_le16(p, &p);
-    header->bit_count = get_le16(p, &p);
-    header->compression = get_le32(p, &p);
-    header->data_length = get_le32(p, &p);
-    header->x_pixels_per_meter = get_le32(p, &p);
-    header->y_pixels_per_meter = get_le32(p, &p);
-    header->colors_used = get_le32(p, &p);
-    header->colors_important = get_le32(p, &p);
+    header->file_length = get_le32(&bytes[at_file_length]);
+    header->reserved1 = get_le16(&bytes[at_reserved1]);
+    header->reserved2 = get_le16(&bytes[at_reserved2]);
+    header->data_offset = get_le32(&bytes[at_data_offset]);
+    header->header_size = get_le32(&bytes[at_header_size]);
+    header->width = get_le32(&bytes[at_width]);
+    header->height = get_le32(&bytes[at_height]);
+    header->planes = get_le16(&bytes[at_planes]);
+    header->bit_count = get_le16(&bytes[at_bit_count]);
+    header->compression = get_le32(&bytes[at_compression]);
+    header->data_length = get_le32(&bytes[at_data_length]);
+    header->x_pixels_per_meter = get_le32(&bytes[at_x_resolution]);
+    header->y_pixels_per_meter = get_le32(&bytes[at_y_resolution]);
+    header->colors_used = get_le32(&bytes[at_colors_used]);
+    header->colors_important = get_le32(&bytes[at_colors_important]);
     return check_bitmap_header(header);
 }
 

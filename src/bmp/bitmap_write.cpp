@@ -12,25 +12,6 @@
 
 namespace {
 
-// Where each field of the 54 header bytes sits.
-//   OFFSET  SIZE  FIELD
-constexpr std::size_t at_magic = 0;             //  2  "BM"
-constexpr std::size_t at_file_length = 2;       //  4
-constexpr std::size_t at_reserved1 = 6;         //  2
-constexpr std::size_t at_reserved2 = 8;         //  2
-constexpr std::size_t at_data_offset = 10;      //  4
-constexpr std::size_t at_header_size = 14;      //  4  start of the information header
-constexpr std::size_t at_width = 18;            //  4
-constexpr std::size_t at_height = 22;           //  4
-constexpr std::size_t at_planes = 26;           //  2
-constexpr std::size_t at_bit_count = 28;        //  2
-constexpr std::size_t at_compression = 30;      //  4
-constexpr std::size_t at_data_length = 34;      //  4
-constexpr std::size_t at_x_resolution = 38;     //  4
-constexpr std::size_t at_y_resolution = 42;     //  4
-constexpr std::size_t at_colors_used = 46;      //  4
-constexpr std::size_t at_colors_important = 50; // 4
-
 // Packed bytes staged per write: a whole row of the world map (3584 bytes at
 // 4 bits) and of any sheet up to 32768 pixels wide at 4 bits; longer rows go
 // out in several writes.
@@ -157,23 +138,23 @@ int create_bitmap_header(bitmap_header* header, std::uint32_t width, std::uint32
 
 int write_bitmap_header(std::FILE* stream, const bitmap_header* header) {
     std::array<std::uint8_t, bmp_format::header_bytes> bytes{};
-    bytes[at_magic] = bmp_format::magic[0];
-    bytes[at_magic + 1] = bmp_format::magic[1];
-    put_le32(&bytes[at_file_length], header->file_length);
-    put_le16(&bytes[at_reserved1], header->reserved1);
-    put_le16(&bytes[at_reserved2], header->reserved2);
-    put_le32(&bytes[at_data_offset], header->data_offset);
-    put_le32(&bytes[at_header_size], header->header_size);
-    put_le32(&bytes[at_width], header->width);
-    put_le32(&bytes[at_height], header->height);
-    put_le16(&bytes[at_planes], header->planes);
-    put_le16(&bytes[at_bit_count], header->bit_count);
-    put_le32(&bytes[at_compression], header->compression);
-    put_le32(&bytes[at_data_length], header->data_length);
-    put_le32(&bytes[at_x_resolution], header->x_pixels_per_meter);
-    put_le32(&bytes[at_y_resolution], header->y_pixels_per_meter);
-    put_le32(&bytes[at_colors_used], header->colors_used);
-    put_le32(&bytes[at_colors_important], header->colors_important);
+    bytes[bmp_format::at_magic] = bmp_format::magic[0];
+    bytes[bmp_format::at_magic + 1] = bmp_format::magic[1];
+    put_le32(&bytes[bmp_format::at_file_length], header->file_length);
+    put_le16(&bytes[bmp_format::at_reserved1], header->reserved1);
+    put_le16(&bytes[bmp_format::at_reserved2], header->reserved2);
+    put_le32(&bytes[bmp_format::at_data_offset], header->data_offset);
+    put_le32(&bytes[bmp_format::at_header_size], header->header_size);
+    put_le32(&bytes[bmp_format::at_width], header->width);
+    put_le32(&bytes[bmp_format::at_height], header->height);
+    put_le16(&bytes[bmp_format::at_planes], header->planes);
+    put_le16(&bytes[bmp_format::at_bit_count], header->bit_count);
+    put_le32(&bytes[bmp_format::at_compression], header->compression);
+    put_le32(&bytes[bmp_format::at_data_length], header->data_length);
+    put_le32(&bytes[bmp_format::at_x_resolution], header->x_pixels_per_meter);
+    put_le32(&bytes[bmp_format::at_y_resolution], header->y_pixels_per_meter);
+    put_le32(&bytes[bmp_format::at_colors_used], header->colors_used);
+    put_le32(&bytes[bmp_format::at_colors_important], header->colors_important);
     return write_all(stream, bytes.data(), bytes.size()) ? 0 : -1;
 }
 

@@ -14,6 +14,25 @@ inline constexpr int max_palette_entries = 256;         // 8 bits a pixel
 inline constexpr std::uint8_t magic[2] = {0x42, 0x4D};  // "BM"
 inline constexpr std::size_t max_palette_bytes = 256 * palette_entry_bytes;
 
+// Where each field of the 54 header bytes sits.
+//   OFFSET  SIZE  FIELD
+inline constexpr std::size_t at_magic = 0;             //  2  "BM"
+inline constexpr std::size_t at_file_length = 2;       //  4
+inline constexpr std::size_t at_reserved1 = 6;         //  2
+inline constexpr std::size_t at_reserved2 = 8;         //  2
+inline constexpr std::size_t at_data_offset = 10;      //  4
+inline constexpr std::size_t at_header_size = 14;      //  4  start of the information header
+inline constexpr std::size_t at_width = 18;            //  4
+inline constexpr std::size_t at_height = 22;           //  4
+inline constexpr std::size_t at_planes = 26;           //  2
+inline constexpr std::size_t at_bit_count = 28;        //  2
+inline constexpr std::size_t at_compression = 30;      //  4
+inline constexpr std::size_t at_data_length = 34;      //  4
+inline constexpr std::size_t at_x_resolution = 38;     //  4
+inline constexpr std::size_t at_y_resolution = 42;     //  4
+inline constexpr std::size_t at_colors_used = 46;      //  4
+inline constexpr std::size_t at_colors_important = 50; // 4
+
 // Palette entries that stand behind the header: 2, 16 or 256 for the indexed
 // bit counts, 0 for 16, 24 and 32 bits, -1 for a bit count the format lacks.
 inline int palette_entries(std::uint32_t bit_count) {
