@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "diskbuild.h"
+#include "image/le_bytes.h"
 #include "support/run_tool.h"
 
 using namespace test_support;
@@ -97,6 +98,11 @@ TEST(tile_shapes, bytes_give_their_pixel_runs_and_tiles_69_to_71_follow_tile_68)
     }
 }
 
+// The places of the moon gates of phases 1 to 8 and of the balloon, as y * 256 + x.
+constexpr int gates[8] = {133 * 256 + 224, 102 * 256 + 96,  224 * 256 + 38, 37 * 256 + 50,
+                          19 * 256 + 166,  194 * 256 + 104, 126 * 256 + 23, 167 * 256 + 187};
+constexpr int balloon = 242 * 256 + 233;
+
 TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_where_asked) {
     const int landings[][3] = {{0, 0, 0},        {16, 0, 1},        {256, 16, 0},
                                {4096, 0, 16},    {36432, 224, 133}, {65065, 233, 242},
@@ -110,21 +116,19 @@ TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_wher
     // Every other place shows tile 0: the whole picture is drawn.
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 0), 65536 - 7);
 
-    const int gates[8] = {133 * 256 + 224, 102 * 256 + 96,  224 * 256 + 38, 37 * 256 + 50,
-                          19 * 256 + 166,  194 * 256 + 104, 126 * 256 + 23, 167 * 256 + 187};
     // "-g", "-p 1 -p 8", "-b", and each phase alone with bits above 7 set.
     std::vector<std::tuple<std::uint32_t, int>> requests = {{255, 0}, {0x81, 0}, {0, 1}};
     for (int k = 0; k < 8; ++k)
         requests.push_back({(1u << k) | 0xFFFFFF00u, 0});
-    for (const auto& [gate_set, balloon] : requests) {
+    for (const auto& [gate_set, with_balloon] : requests) {
         bytes expected = drawn;
         for (int k = 0; k < 8; ++k) {
             if ((gate_set >> k & 1) != 0)
                 expected[gates[k]] = 67;
         }
-        if (balloon != 0)
-            expected[242 * 256 + 233] = 24;
-        EXPECT_TRUE(compose(sparse, gate_set, balloon) == expected) << gate_set;
+        if (with_balloon != 0)
+            expected[balloon] = 24;
+        EXPECT_TRUE(compose(sparse, gate_set, with_balloon) == expected) << gate_set;
     }
 }
 
@@ -183,12 +187,53 @@ TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
     }
 }
 
-#ifdef QARVEX_DEMO
-TEST(run, demo_disks_open_and_their_map_draws) {
+// The options through the whole run, on a sheet of 1 x 1 pixel tiles at 8 bits
+// (tile t drawn as index t, never coloured) and a world of tile 0: the
+// 256 x 256 map shows the tile of every place.
+TEST(run, gate_and_balloon_options_draw_their_tiles_and_no_others) {
     temp_dir dir;
-    ASSERT_EQ(run_program(QARVEX_DEMO, {"--po", dir.path.string()}, dir.path).status, 0);
-    const auto drawn = run_qarvex({"--po", "-g", "-b"}, dir.path);
-    EXPECT_EQ(drawn.status, 0) << drawn.out;
-    EXPECT_EQ(std::filesystem::file_size(dir / "kq.Vellmarra.bmp"), bmp_size);
+    bytes sheet(1078 + 256);
+    const std::pair<int, std::uint32_t> fields[] = {
+        {0, 0x4D42}, {2, 1334}, {10, 1078}, {14, 40}, {18, 16}, {22, 16}, {26, 0x80001}, {34, 256}};
+    for (const auto& [at, value] : fields)
+        put_le32(&sheet[at], value);
+    for (int t = 0; t < 256; ++t) // rows bottom-up
+        sheet[1078 + (15 - t / 16) * 16 + t % 16] = static_cast<std::uint8_t>(t);
+    write_file(dir / "s.bmp", sheet);
+    write_file(dir / "w", bytes(65536, 0));
+    const std::pair<std::vector<std::string>, std::vector<int>> requests[] = {
+        {{"-g", "-b"}, {0, 1, 2, 3, 4, 5, 6, 7, 8}}, // 8: the balloon
+        {{"-p", "3"}, {2}},
+        {{"--phase", "8", "-p", "1"}, {0, 7}},
+        {{"--baloon"}, {8}},
+    };
+    for (const auto& [options, drawn] : requests) {
+        std::vector<std::string> args = {"-s", "s.bmp", "-d2", "w", "-o", "m.bmp", "--overwrite"};
+        args.insert(args.end(), options.begin(), options.end());
+        ASSERT_EQ(run_qarvex(args, dir.path).status, 0) << options[0];
+        const std::string bmp = read_file(dir / "m.bmp");
+        ASSERT_EQ(bmp.size(), 1078u + 65536);
+        bytes expected(65536, 0);
+        for (const int k : drawn)
+            expected[k < 8 ? gates[k] : balloon] = k < 8 ? 67 : 24;
+        for (int place = 0; place < 65536; ++place) // pixel rows bottom-up
+            ASSERT_EQ(bmp[1078 + (255 - place / 256) * 256 + place % 256], expected[place])
+                << options[0] << " at " << place % 256 << ", " << place / 256;
+    }
+}
+
+#ifdef QARVEX_DEMO
+// The demo's disks, written in either sector order, give the same map.
+TEST(run, demo_disks_draw_alike_in_either_order) {
+    temp_dir dos, prodos;
+    ASSERT_EQ(run_program(QARVEX_DEMO, {dos.path.string()}, dos.path).status, 0);
+    ASSERT_EQ(run_program(QARVEX_DEMO, {"--po", prodos.path.string()}, prodos.path).status, 0);
+    const auto dos_run = run_qarvex({"-g", "-b"}, dos.path);
+    const auto prodos_run = run_qarvex({"--po", "-g", "-b"}, prodos.path);
+    EXPECT_EQ(dos_run.status + prodos_run.status, 0) << dos_run.out << prodos_run.out;
+    EXPECT_EQ(dos_run.out + prodos_run.out, "");
+    const std::string map = read_file(dos / "kq.Vellmarra.bmp");
+    EXPECT_EQ(map.size(), bmp_size);
+    EXPECT_TRUE(map == read_file(prodos / "kq.Vellmarra.bmp"));
 }
 #endif
