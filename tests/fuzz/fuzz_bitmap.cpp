@@ -20,8 +20,10 @@ struct owned_sheet {
 
 void check_round_trip(const shape_sheet& first) {
     bitmap_header header{};
-    fuzz_support::require(
-        create_bitmap_header(&header, first.tile_width, first.tile_height, first.bit_count) == 0);
+    fuzz_support::require(create_bitmap_header(&header,
+                                               static_cast<std::uint32_t>(first.tile_width),
+                                               static_cast<std::uint32_t>(first.tile_height),
+                                               static_cast<std::uint16_t>(first.bit_count)) == 0);
     const std::string path = (fuzz_support::folder / "again.bmp").string();
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
