@@ -3,12 +3,13 @@
 #   cmake --install build/release --prefix DIR
 #       DIR/bin/qarvex
 #       DIR/share/man/man1/qarvex.1.gz
+#       DIR/share/bash-completion/completions/qarvex
 #       DIR/share/doc/qarvex/copyright, DIR/share/doc/qarvex/changelog.gz
 #   cpack --config build/release/CPackConfig.cmake
 #       qarvex_VERSION_ARCH.deb, the same files under /usr
 #
 # GNUInstallDirs is included by the top-level list before this file. The
-# Debian-side sources (changelog, copyright template) are in
+# Debian-side sources (changelog, copyright template, completion) are in
 # packaging/.
 
 set(qarvex_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
@@ -53,6 +54,11 @@ string(REPLACE "\n" "\n " license " ${license}")
 string(REPLACE "\n \n" "\n .\n" qarvex_license_text "${license}")
 configure_file(${qarvex_packaging_dir}/copyright.in ${qarvex_staged_dir}/copyright @ONLY)
 install(FILES ${qarvex_staged_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Completion of the options and their values, loaded by bash-completion on
+# demand from this folder.
+install(FILES ${qarvex_packaging_dir}/qarvex.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME qarvex)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qarvex)
