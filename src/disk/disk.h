@@ -1,7 +1,12 @@
 // Apple II 5.25-inch disk images held in memory, their DOS 3.3 file system
 // (read only), and the raw read of a disk's first tracks.
 //
-// A disk image is a flat file of 256-byte sectors, 16 to a track. A logical
+// A disk image file is either a flat file of 256-byte sectors, 16 to a track
+// (a raw image, in DOS 3.3 or ProDOS order), or a file recognised by its
+// content: a 2IMG file (sectors behind a header that names their order), or
+// the disk's surface as a WOZ file (bits or flux) or a NIB/NB2 file (nibbles),
+// which is decoded into the 143,360 bytes of a raw image in DOS 3.3 order. A
+// logical
 // (track, sector) of the file system starts at byte (track * 16 + map[sector])
 // * 256 of the image, map being the sector map of the image's order; it lies in
 // the image when sector < 16 and all its 256 bytes are inside the image.
@@ -82,7 +87,25 @@ struct catalog_sector {
     std::array<file_entry, 7> entries;
 };
 
-// A disk image in memory. Owns data, the catalog chain and every T/S list chain.
+// What became of each logical sector of an image decoded from a disk surface.
+enum sector_state : std::uint8_t {
+    sector_no_track,      // the file holds no data for its track
+    sector_not_found,     // no address field of the sector on its track
+    sector_thirteen,      // its track is in the 13-sector format
+    sector_no_data_field, // an address field, but no data field after it
+    sector_bad_byte,      // a byte outside the 6-and-2 table in its data field
+    sector_bad_checksum,  // its data field's checksum does not come out
+    sector_good,
+};
+inline constexpr int decoded_tracks = 35; // a decoded surface gives 35 tracks
+
+struct decoded_sectors {
+    std::array<std::uint8_t, decoded_tracks * 16> state; // logical track * 16 + sector
+    char* path; // the image's path, for the line about a sector that can't be decoded
+};
+
+// A disk image in memory. Owns data, the catalog chain, every T/S list chain
+// and, for an image decoded from a surface, the record of its sectors.
 struct disk_image {
     ::vtoc vtoc;
     catalog_sector* catalog;               // null when there is none
@@ -91,11 +114,13 @@ struct disk_image {
     std::int32_t size;                     // image bytes
     std::int32_t tracks;                   // size / 4096, rounded down
     std::uint8_t* data;
+    decoded_sectors* decoded; // null for a sector image: every sector is there
 };
 
 // --- disk image life cycle -------------------------------------------------
 // Loads the image at path, settles the sector order (1 DOS, 2 ProDOS, other:
-// detect), reads the catalog and every T/S list. 0, or -1 with a line printed.
+// detect; a 2IMG file's header and a decoded surface settle it themselves),
+// reads the catalog and every T/S list. 0, or -1 with a line printed.
 // Release the record afterwards whatever the result.
 int open_disk_image(disk_image* disk, const char* path, int order, int cut_loops);
 // Frees everything the record owns; then frees the record (free_record != 0,
@@ -106,7 +131,8 @@ void release_disk_image(disk_image* disk, int free_record);
 // The VTOC and the catalog chain from 17/15; cut_loops ends a looping chain
 // instead of failing it. 0, or -1 with the catalog left empty.
 int read_catalog(disk_image* disk, int cut_loops);
-// The T/S list chain of every used entry; -1 at the first chain that fails.
+// The T/S list chain of every used entry; -1 at the first chain that fails,
+// -2 when it fails at a list sector that could not be decoded.
 int read_ts_lists(disk_image* disk);
 // The first entry whose name is the 30-byte key made of name, or null.
 struct file_entry* find_file_entry(disk_image* disk, const char* name);
@@ -117,5 +143,6 @@ int read_disk_file(disk_image* disk, const char* name, std::uint8_t* buffer, int
 int get_disk_file_size(disk_image* disk, const char* name, int* sectors);
 
 // --- raw read in logical sector order ---------------------------------------
-// The first size bytes of the image at path in logical order; 0 or -1.
+// The first size bytes of the image at path in logical order; 0 or -1. A
+// surface file has its tracks decoded one at a time, as far as size reaches.
 int read_disk_raw(const char* path, int order, std::uint8_t* buffer, int size);

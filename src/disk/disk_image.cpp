@@ -1,10 +1,11 @@
 // Loading a whole disk image into memory, settling its sector order, and
-// releasing the record with everything it owns.
+// releasing the record with everything it owns. A file recognised by its
+// content is loaded from its 2IMG data or decoded from its surface.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "disk/disk_internal.h"
+#include "disk/surface.h"
 #include "image/file.h"
 
 namespace {
@@ -13,7 +14,56 @@ namespace {
 constexpr std::int32_t min_tracks = 18;
 constexpr long max_image_size = 0x7FFFFFFF; // size is held in 32 bits
 
-// Steps 2-8 of the open: the whole file read as one item into disk->data.
+// A 2IMG file's sectors, as one item into disk->data, in the header's order.
+int load_two_img_sectors(disk_image* disk, std::FILE* file, const char* path,
+                         const image_layout* layout) {
+    disk->size = static_cast<std::int32_t>(layout->length);
+    disk->tracks = disk->size / track_size;
+    disk->order = layout->order;
+    disk->data = static_cast<std::uint8_t*>(
+        std::malloc(disk->size > 0 ? static_cast<std::size_t>(disk->size) : 1));
+    if (disk->data == nullptr) {
+        std::printf("memory exhaust!\n");
+        return -1;
+    }
+    if (read_file_at(file, layout->offset, static_cast<std::size_t>(disk->size), disk->data) < 0 ||
+        disk->size == 0) {
+        std::printf("read error '%s'\n", path);
+        return -1;
+    }
+    return 0;
+}
+
+// A surface decoded track by track into a DOS-order image of 35 tracks, with
+// what became of each sector kept for the readers.
+int decode_surface_image(disk_image* disk, std::FILE* file, const char* path,
+                         const image_layout* layout) {
+    disk->order = dos_order;
+    disk->size = decoded_tracks * track_size;
+    disk->tracks = decoded_tracks;
+    disk->data = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(disk->size)));
+    disk->decoded = static_cast<decoded_sectors*>(std::calloc(1, sizeof(decoded_sectors)));
+    const std::size_t path_size = std::strlen(path) + 1;
+    char* path_copy = static_cast<char*>(std::malloc(path_size));
+    if (disk->decoded != nullptr)
+        disk->decoded->path = path_copy;
+    if (disk->data == nullptr || disk->decoded == nullptr || path_copy == nullptr) {
+        if (disk->decoded == nullptr)
+            std::free(path_copy);
+        std::printf("memory exhaust!\n");
+        return -1;
+    }
+    std::memcpy(path_copy, path, path_size);
+    for (int t = 0; t < decoded_tracks; ++t) {
+        if (decode_surface_track(file, path, layout, t, disk->data + t * track_size,
+                                 disk->decoded->state.data() + t * sectors_per_track) < 0)
+            return -1;
+    }
+    return 0;
+}
+
+// Steps 2-8 of the open: the whole file read as one item into disk->data;
+// for a file recognised by its content, its sectors or its decoded surface.
 int load_image_bytes(disk_image* disk, const char* path) {
     file_owner in(open_file(path, "rb"));
     if (in.file == nullptr) {
@@ -30,6 +80,17 @@ int load_image_bytes(disk_image* disk, const char* path) {
         std::printf("seek error '%s' (SEEK_END)\n", path);
         return -1;
     }
+    if (std::fseek(in.file, 0, SEEK_SET) != 0) {
+        std::printf("seek error '%s' (SEEK_SET)\n", path);
+        return -1;
+    }
+    image_layout layout;
+    if (read_image_layout(in.file, length, path, &layout) < 0)
+        return -1;
+    if (layout.kind == image_kind::sectors)
+        return load_two_img_sectors(disk, in.file, path, &layout);
+    if (layout.kind == image_kind::surface)
+        return decode_surface_image(disk, in.file, path, &layout);
     disk->size = static_cast<std::int32_t>(length);
     disk->tracks = disk->size / track_size;
     if (std::fseek(in.file, 0, SEEK_SET) != 0) {
@@ -89,10 +150,12 @@ int open_disk_image(disk_image* disk, const char* path, int order, int cut_loops
         std::printf("can't get catalog '%s'\n", path);
         return -1;
     }
-    // Files whose lists could not be read stay unreadable; the others can be read.
-    if (read_ts_lists(disk) < 0)
+    // Files whose lists could not be read stay unreadable; the others can be
+    // read. A list sector that could not be decoded fails the open.
+    const int lists = read_ts_lists(disk);
+    if (lists < 0)
         std::printf("can't get track/sector list '%s'\n", path);
-    return 0;
+    return lists == sector_undecoded ? -1 : 0;
 }
 
 void release_disk_image(disk_image* disk, int free_record) {
@@ -100,6 +163,9 @@ void release_disk_image(disk_image* disk, int free_record) {
         return;
     free_catalog(disk);
     std::free(disk->data);
+    if (disk->decoded != nullptr)
+        std::free(disk->decoded->path);
+    std::free(disk->decoded);
     if (free_record != 0) {
         std::free(disk);
         return;

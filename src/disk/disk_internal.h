@@ -1,7 +1,10 @@
 // Helpers shared by the disk layer's sources and by nothing else: the sector
-// address rule and the T/S list chains' release. The sources call one way:
-// the image (disk_image.cpp) uses the catalog and the T/S lists, the catalog
-// uses the T/S lists, and nothing calls back up.
+// address rule, the read of a sector that may not have been decoded, and the
+// T/S list chains' release. The sources call one way: the image
+// (disk_image.cpp) uses the catalog and the T/S lists, the catalog uses the
+// T/S lists, every reader uses locate_read_sector (surface.cpp), and
+// nothing calls back up. Files other than raw images are recognised and
+// decoded below all of these (surface.h).
 #pragma once
 
 #include <cstdint>
@@ -25,6 +28,15 @@ inline std::int32_t locate_sector(const disk_image* disk, int track, int sector)
         return -1;
     return static_cast<std::int32_t>(offset);
 }
+
+// What locate_read_sector gives when the sector can't be read.
+inline constexpr std::int32_t sector_outside = -1;   // not wholly in the image
+inline constexpr std::int32_t sector_undecoded = -2; // not decoded from the surface
+
+// Offset of logical (track, sector) for a reader about to read its bytes: as
+// locate_sector, or sector_undecoded after the line naming the file, track
+// and sector when the image was decoded from a surface without this sector.
+std::int32_t locate_read_sector(const disk_image* disk, int track, int sector);
 
 // Frees a file's T/S list records, in chain order (dos33_ts_list.cpp).
 void free_ts_chain(ts_list* list);

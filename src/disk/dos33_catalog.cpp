@@ -150,8 +150,10 @@ int walk_catalog(disk_image* disk, int cut_loops) {
         else
             last->next = c;
         last = c;
-        const std::int32_t offset = locate_sector(disk, track, sector);
-        if (track < 1 || track > max_catalog_track || offset < 0)
+        if (track < 1 || track > max_catalog_track)
+            return -1;
+        const std::int32_t offset = locate_read_sector(disk, track, sector);
+        if (offset < 0)
             return -1;
         decode_catalog_sector(c, disk->data + offset);
         track = c->next_track;
@@ -179,7 +181,7 @@ void free_catalog(disk_image* disk) {
 
 int read_catalog(disk_image* disk, int cut_loops) {
     free_catalog(disk);
-    const std::int32_t vtoc_offset = locate_sector(disk, vtoc_track, vtoc_sector);
+    const std::int32_t vtoc_offset = locate_read_sector(disk, vtoc_track, vtoc_sector);
     if (vtoc_offset < 0)
         return -1;
     decode_vtoc(&disk->vtoc, disk->data + vtoc_offset);

@@ -63,27 +63,28 @@ bool copy_piece(copy_state* state, const std::uint8_t* from, int available) {
 
 // The pieces after the first: pairs 1-121 of the first list, then every pair
 // of the lists after it, while the sector budget lasts. A pair that names a
-// sector outside the image ends the copy with the bytes copied so far.
-void copy_further_sectors(const disk_image* disk, const file_entry* entry, copy_state* state) {
+// sector outside the image ends the copy with the bytes copied so far; one
+// that could not be decoded fails it (-1).
+int copy_further_sectors(const disk_image* disk, const file_entry* entry, copy_state* state) {
     int budget = entry->sectors - 2; // first list and first data sector are taken
     const ts_list* list = entry->ts_chain;
     for (std::size_t i = 1;; ++i) {
         if (i == list->pairs.size()) {
             --budget; // the next list's own sector
             if (budget <= 0 || list->next == nullptr)
-                return;
+                return 0;
             list = list->next;
             i = 0;
         }
         if (budget <= 0)
-            return;
+            return 0;
         --budget;
         const std::int32_t offset =
-            locate_sector(disk, list->pairs[i].track, list->pairs[i].sector);
+            locate_read_sector(disk, list->pairs[i].track, list->pairs[i].sector);
         if (offset < 0)
-            return;
+            return offset == sector_undecoded ? -1 : 0;
         if (copy_piece(state, disk->data + offset, sector_size))
-            return;
+            return 0;
     }
 }
 
@@ -97,13 +98,13 @@ const file_entry* find_named_entry(disk_image* disk, const char* name) {
 
 // Offset of the file's first data sector, where its header is; no_ts_list
 // when the entry has no list to find it by (none read, or fewer than two
-// sectors), -1 when the sector lies outside the image.
-constexpr std::int32_t no_ts_list = -2;
+// sectors), sector_outside or sector_undecoded when it can't be read.
+constexpr std::int32_t no_ts_list = -3;
 std::int32_t locate_first_data_sector(const disk_image* disk, const file_entry* entry) {
     if (entry->ts_chain == nullptr || entry->sectors < 2)
         return no_ts_list;
     const ts_pair first = entry->ts_chain->pairs[0];
-    return locate_sector(disk, first.track, first.sector);
+    return locate_read_sector(disk, first.track, first.sector);
 }
 
 } // namespace
@@ -130,7 +131,7 @@ int read_disk_file(disk_image* disk, const char* name, std::uint8_t* buffer, int
     if (room > 0)
         std::memset(buffer, 0, static_cast<std::size_t>(room));
     const std::int32_t offset = locate_first_data_sector(disk, entry);
-    if (offset == no_ts_list)
+    if (offset == no_ts_list || offset == sector_undecoded)
         return -1;
     if (offset < 0)
         return 0; // not even the header can be read
@@ -141,8 +142,9 @@ int read_disk_file(disk_image* disk, const char* name, std::uint8_t* buffer, int
                      header.recorded_length == unknown_length ? INT_MAX : header.recorded_length,
                      0};
     if (!copy_piece(&state, disk->data + offset + header.header_bytes,
-                    sector_size - header.header_bytes))
-        copy_further_sectors(disk, entry, &state);
+                    sector_size - header.header_bytes) &&
+        copy_further_sectors(disk, entry, &state) < 0)
+        return -1;
     return state.copied;
 }
 

@@ -63,7 +63,8 @@ void check_pairs(const disk_image* disk, const ts_list* list, int* check_count) 
 }
 
 // Reads one file's chain into entry->ts_chain, taking each list from the
-// disk's budget too; on failure the caller frees what was read.
+// disk's budget too; on failure (-1, or sector_undecoded for a list sector
+// that could not be decoded) the caller frees what was read.
 int read_ts_chain(const disk_image* disk, file_entry* entry, std::int32_t* disk_lists_left) {
     std::int32_t chain_lists_left = std::min(disk->size / sector_size, max_addressable_sectors);
     int track = entry->ts_track;
@@ -88,7 +89,9 @@ int read_ts_chain(const disk_image* disk, file_entry* entry, std::int32_t* disk_
         else
             last->next = list;
         last = list;
-        const std::int32_t offset = locate_sector(disk, track, sector);
+        const std::int32_t offset = locate_read_sector(disk, track, sector);
+        if (offset == sector_undecoded)
+            return sector_undecoded;
         if (offset < 0) {
             std::printf("illegal track/sector (%02X/%02X)\n", static_cast<unsigned>(track),
                         static_cast<unsigned>(sector));
@@ -119,10 +122,11 @@ int read_ts_lists(disk_image* disk) {
         for (file_entry& entry : c->entries) {
             if (entry.sectors == 0 || entry.ts_track == deleted_file)
                 continue;
-            if (read_ts_chain(disk, &entry, &lists_left) < 0) {
+            const int result = read_ts_chain(disk, &entry, &lists_left);
+            if (result < 0) {
                 free_ts_chain(entry.ts_chain);
                 entry.ts_chain = nullptr;
-                return -1;
+                return result;
             }
         }
     }

@@ -1,0 +1,314 @@
+// WOZ 1 and WOZ 2 files: the walk over their chunks, the CRC-32 over the
+// file, the checks of every field the decoder uses (all in check_woz_file,
+// before any track is sized or read), and flux tracks turned into bits.
+#include <array>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include "disk/surface.h"
+#include "image/le_bytes.h"
+
+namespace {
+
+// File header:
+//   OFFSET  SIZE  CONTENT
+//      0      4   "WOZ1" or "WOZ2"
+//      4      4   FF 0A 0D 0A
+//      8      4   CRC-32 of every byte from offset 12 to the end; 0: not computed
+//     12      -   chunks, each an ID (4 characters), a data length (4) and the
+//                 data: INFO, TMAP and TRKS first, then META, WRIT, FLUX, ...
+constexpr std::int64_t header_size = 12;
+constexpr int crc_offset = 8;
+constexpr std::int64_t chunk_header_size = 8;
+constexpr int chunk_length_offset = 4;
+constexpr int max_chunks = 64; // a WOZ file has four or five
+
+// INFO data:
+//   OFFSET  SIZE  CONTENT
+//      0      1   version: 1, 2 or 3
+//      1      1   disk type: 1 = 5.25-inch, 2 = 3.5-inch
+//      2      3   write protected, synchronized, cleaned
+//      5     32   creator
+//     37      1   disk sides                                          (version 2 on)
+//     38      1   boot sector format
+//     39      1   optimal bit timing in 125 ns ticks (32: 4 us)
+//     40      6   compatible hardware, required RAM, largest track
+//     46      2   FLUX block: the 512-byte block of the FLUX chunk's header;
+//                 0: no flux tracks                                   (version 3 on)
+//     48      2   largest flux track
+constexpr std::uint32_t info_size = 60;
+constexpr int info_version = 0;
+constexpr int info_disk_type = 1;
+constexpr int info_bit_timing = 39;
+constexpr int info_flux_block = 46;
+constexpr std::uint8_t five_inch_disk = 1;
+constexpr std::uint8_t three_inch_disk = 2;
+constexpr std::uint32_t standard_bit_timing = 32; // version 1 has no field: 4 us
+
+// TMAP data, and FLUX data (version 3): one entry a quarter track from 0.00
+// to 39.75, the index of a TRKS record or 0xFF for none. Track t is entry 4t.
+constexpr std::uint32_t map_size = 160;
+constexpr std::uint8_t no_record = 0xFF;
+constexpr int entries_per_track = 4;
+
+// TRKS data in WOZ 1: one record of 6,656 bytes per index:
+//   OFFSET  SIZE  CONTENT
+//      0   6646   bit stream, the first bit in bit 7 of the first byte
+//   6646      2   bytes used
+//   6648      2   bit count
+//   6650      6   splice point (2), splice nibble, splice bit count, reserved (2)
+constexpr std::uint32_t woz1_record_size = 6656;
+constexpr std::uint32_t woz1_bits_size = 6646;
+constexpr std::uint32_t woz1_bit_count = 6648;
+
+// TRKS data in WOZ 2: 160 records of 8 bytes, then the tracks' blocks:
+//   OFFSET  SIZE  CONTENT
+//      0      2   starting block (of 512 bytes, from the start of the file)
+//      2      2   block count
+//      4      4   bit count; for a track named in FLUX, its count of flux bytes
+constexpr std::uint32_t woz2_records = 160;
+constexpr std::uint32_t woz2_record_size = 8;
+constexpr std::uint32_t woz2_records_size = woz2_records * woz2_record_size;
+constexpr std::int64_t block_size = 512;
+
+struct chunk {
+    std::int64_t data = -1; // offset of the data; -1 when the file has none
+    std::uint32_t length = 0;
+};
+
+struct woz_chunks {
+    chunk info, tmap, trks, flux;
+};
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+int print_woz_error(const char* path, const char* detail, ...) {
+    char text[128];
+    va_list args;
+    va_start(args, detail);
+    std::vsnprintf(text, sizeof text, detail, args);
+    va_end(args);
+    std::printf("WOZ error '%s' (%s)\n", path, text);
+    return -1;
+}
+
+// Every chunk header in turn: each chunk's data must end inside the file.
+// The first INFO, TMAP, TRKS and FLUX are kept; others are skipped.
+int walk_chunks(std::FILE* file, std::int64_t size, const char* path, woz_chunks* chunks) {
+    std::int64_t at = header_size;
+    for (int n = 0; at < size; ++n) {
+        if (n == max_chunks)
+            return print_woz_error(path, "more than %d chunks", max_chunks);
+        std::array<std::uint8_t, chunk_header_size> head;
+        if (size - at < chunk_header_size)
+            return print_woz_error(path, "chunk header cut short");
+        if (read_file_at(file, at, head.size(), head.data()) < 0)
+            return print_read_error(path);
+        const std::uint32_t length = get_le32(head.data() + chunk_length_offset);
+        const std::int64_t data = at + chunk_header_size;
+        char id[5] = {}; // printable, for the line
+        for (std::size_t i = 0; i < 4; ++i)
+            id[i] = head[i] >= 0x20 && head[i] < 0x7F ? static_cast<char>(head[i]) : '?';
+        if (length > size - data)
+            return print_woz_error(path, "%s chunk runs past the end of the file", id);
+        chunk* known = std::strcmp(id, "INFO") == 0   ? &chunks->info
+                       : std::strcmp(id, "TMAP") == 0 ? &chunks->tmap
+                       : std::strcmp(id, "TRKS") == 0 ? &chunks->trks
+                       : std::strcmp(id, "FLUX") == 0 ? &chunks->flux
+                                                      : nullptr;
+        if (known != nullptr && known->data < 0)
+            *known = chunk{data, length};
+        at = data + length;
+    }
+    return 0;
+}
+
+// CRC-32 of zip and PNG: polynomial 0xEDB88320, start 0xFFFFFFFF, final XOR.
+constexpr std::array<std::uint32_t, 256> crc_table = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        std::uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[i] = c;
+    }
+    return table;
+}();
+
+int check_crc(std::FILE* file, std::int64_t size, const char* path, std::uint32_t stored) {
+    if (stored == 0)
+        return 0; // not computed
+    std::uint32_t crc = 0xFFFFFFFFu;
+    std::array<std::uint8_t, 16384> block;
+    for (std::int64_t at = header_size; at < size;) {
+        const auto count = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), size - at));
+        if (read_file_at(file, at, count, block.data()) < 0)
+            return print_read_error(path);
+        for (std::size_t i = 0; i < count; ++i)
+            crc = crc_table[(crc ^ block[i]) & 0xFF] ^ (crc >> 8);
+        at += static_cast<std::int64_t>(count);
+    }
+    crc ^= 0xFFFFFFFFu;
+    if (crc != stored)
+        return print_woz_error(path, "CRC-32 %08X, header says %08X", static_cast<unsigned>(crc),
+                               static_cast<unsigned>(stored));
+    return 0;
+}
+
+// The data of a chunk of at least `need` bytes into out; -1 after the line.
+int read_chunk(std::FILE* file, const char* path, const chunk& c, const char* id,
+               std::uint32_t need, std::uint8_t* out) {
+    if (c.data < 0)
+        return print_woz_error(path, "no %s chunk", id);
+    if (c.length < need)
+        return print_woz_error(path, "%s chunk of %u bytes, less than %u", id,
+                               static_cast<unsigned>(c.length), static_cast<unsigned>(need));
+    return read_file_at(file, c.data, need, out) < 0 ? print_read_error(path) : 0;
+}
+
+// Track t from WOZ 1 record `index`: its bits lie in the record.
+int place_woz1_track(std::FILE* file, const char* path, const chunk& trks, int t,
+                     std::uint32_t index, track_record* track) {
+    if ((index + 1) * woz1_record_size > trks.length)
+        return print_woz_error(path, "track %d record outside the TRKS chunk", t);
+    const std::int64_t record = trks.data + index * woz1_record_size;
+    std::array<std::uint8_t, 2> count;
+    if (read_file_at(file, record + woz1_bit_count, count.size(), count.data()) < 0)
+        return print_read_error(path);
+    const std::uint32_t bits = get_le16(count.data());
+    if (bits > woz1_bits_size * 8)
+        return print_woz_error(path, "track %d: %u bits in a record of %u bytes", t,
+                               static_cast<unsigned>(bits), static_cast<unsigned>(woz1_bits_size));
+    if (bits > 0)
+        *track = track_record{record, (bits + 7) / 8, bits, track_coding::bits};
+    return 0;
+}
+
+// Track t from WOZ 2 record `index` (flux when FLUX names it): its blocks lie
+// in the TRKS chunk, after the records, and its count fits in them.
+int place_woz2_track(const char* path, const chunk& trks, const std::uint8_t* records, int t,
+                     std::uint32_t index, bool flux, track_record* track) {
+    if (index >= woz2_records)
+        return print_woz_error(path, "track %d record outside the TRKS chunk", t);
+    const std::uint8_t* record = records + index * woz2_record_size;
+    const std::int64_t start = get_le16(record) * block_size;
+    const std::int64_t bytes = get_le16(record + 2) * block_size;
+    const std::uint32_t count = get_le32(record + 4);
+    if (bytes == 0 || count == 0)
+        return 0; // an empty record: no data for the track
+    if (start < trks.data + woz2_records_size || bytes > trks.data + trks.length - start)
+        return print_woz_error(path, "track %d record outside the TRKS chunk", t);
+    if (bytes > max_track_bytes)
+        return print_woz_error(path, "track %d record of %lld bytes, more than %u", t,
+                               static_cast<long long>(bytes),
+                               static_cast<unsigned>(max_track_bytes));
+    const auto blocks = static_cast<unsigned>(bytes / block_size);
+    if (flux && count > bytes)
+        return print_woz_error(path, "track %d: %u flux bytes in %u blocks", t,
+                               static_cast<unsigned>(count), blocks);
+    if (!flux && count > bytes * 8)
+        return print_woz_error(path, "track %d: %u bits in %u blocks", t,
+                               static_cast<unsigned>(count), blocks);
+    *track = flux ? track_record{start, count, count, track_coding::flux}
+                  : track_record{start, (count + 7) / 8, count, track_coding::bits};
+    return 0;
+}
+
+// Bits from flux (see read_flux_bits) into bits when it is not null; their count.
+std::uint32_t convert_flux(const std::uint8_t* flux, std::uint32_t count, std::uint32_t timing,
+                           std::uint8_t* bits) {
+    std::uint32_t made = 0;
+    std::uint64_t ticks = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        ticks += flux[i];
+        if (flux[i] == 255)
+            continue; // keep adding
+        const std::uint64_t cells = (ticks + timing / 2) / timing;
+        if (cells == 0)
+            continue; // noise: its ticks count toward the next transition
+        ticks = 0;
+        if (cells > max_track_bits - made)
+            break;
+        made += static_cast<std::uint32_t>(cells);
+        if (bits != nullptr)
+            bits[(made - 1) >> 3] |= static_cast<std::uint8_t>(0x80u >> ((made - 1) & 7));
+    }
+    return made;
+}
+
+} // namespace
+
+int check_woz_file(std::FILE* file, std::int64_t size, const char* path, bool woz2,
+                   image_layout* layout) {
+    std::array<std::uint8_t, header_size> header;
+    if (size < header_size)
+        return print_woz_error(path, "header cut short");
+    if (read_file_at(file, 0, header.size(), header.data()) < 0)
+        return print_read_error(path);
+    woz_chunks chunks;
+    if (walk_chunks(file, size, path, &chunks) < 0 ||
+        check_crc(file, size, path, get_le32(header.data() + crc_offset)) < 0)
+        return -1;
+
+    // Every field that decides what is read, checked before any track is read.
+    std::array<std::uint8_t, info_size> info;
+    if (read_chunk(file, path, chunks.info, "INFO", info_size, info.data()) < 0)
+        return -1;
+    const std::uint8_t version = info[info_version];
+    const std::uint8_t disk_type = info[info_disk_type];
+    if (version == 0)
+        return print_woz_error(path, "INFO version 0");
+    if (disk_type == three_inch_disk) {
+        std::printf("3.5-inch disk '%s': only 5.25-inch disks can be read\n", path);
+        return -1;
+    }
+    if (disk_type != five_inch_disk)
+        return print_woz_error(path, "INFO disk type %u", static_cast<unsigned>(disk_type));
+    const bool has_flux = woz2 && version >= 3 && get_le16(info.data() + info_flux_block) != 0;
+    const std::uint32_t timing = version >= 2 ? info[info_bit_timing] : standard_bit_timing;
+    if (has_flux && timing == 0)
+        return print_woz_error(path, "INFO bit timing 0");
+    std::array<std::uint8_t, map_size> tmap;
+    std::array<std::uint8_t, map_size> flux_map;
+    flux_map.fill(no_record);
+    if (read_chunk(file, path, chunks.tmap, "TMAP", map_size, tmap.data()) < 0 ||
+        (has_flux && read_chunk(file, path, chunks.flux, "FLUX", map_size, flux_map.data()) < 0))
+        return -1;
+    std::array<std::uint8_t, woz2_records_size> records{};
+    if (read_chunk(file, path, chunks.trks, "TRKS", woz2 ? woz2_records_size : 0, records.data()) <
+        0)
+        return -1;
+
+    layout->bit_timing = timing;
+    for (int t = 0; t < decoded_tracks; ++t) {
+        const auto entry = static_cast<std::size_t>(t * entries_per_track);
+        const bool flux = flux_map[entry] != no_record;
+        const std::uint8_t index = flux ? flux_map[entry] : tmap[entry];
+        track_record* track = &layout->tracks[static_cast<std::size_t>(t)];
+        if (index == no_record)
+            continue;
+        const int placed =
+            woz2 ? place_woz2_track(path, chunks.trks, records.data(), t, index, flux, track)
+                 : place_woz1_track(file, path, chunks.trks, t, index, track);
+        if (placed < 0)
+            return -1;
+    }
+    layout->kind = image_kind::surface;
+    return 0;
+}
+
+std::uint8_t* read_flux_bits(const std::uint8_t* flux, std::uint32_t count, std::uint32_t timing,
+                             std::uint32_t* bit_count) {
+    // Each byte counts 125 ns ticks since the transition before; 255 means 255
+    // ticks and keep adding the next byte. A transition n bit cells after the
+    // one before (ticks / timing, rounded to the nearest cell) stands for
+    // n - 1 zero bits and a one.
+    *bit_count = convert_flux(flux, count, timing, nullptr);
+    auto* bits = static_cast<std::uint8_t*>(std::calloc((*bit_count + 7) / 8 + 1, 1));
+    if (bits != nullptr)
+        convert_flux(flux, count, timing, bits);
+    return bits;
+}
