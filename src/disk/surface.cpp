@@ -20,7 +20,7 @@ constexpr std::array<const char*, sector_good + 1> state_causes = {
 struct track_buffers {
     std::uint8_t* record = nullptr; // the track's bytes as the file holds them
     std::uint8_t* bits = nullptr;   // a flux track's bits
-    std::uint8_t* run = nullptr;    // two turns of disk bytes
+    std::uint8_t* run = nullptr;    // the disk bytes read from it
     track_buffers() = default;
     track_buffers(const track_buffers&) = delete;
     track_buffers& operator=(const track_buffers&) = delete;
@@ -36,9 +36,10 @@ int print_memory_exhaust() {
     return -1;
 }
 
-// Reads the track's record and turns it into two turns of disk bytes in
-// buffers->run, *count of them: a nibble ring twice over, or what the shift
-// register takes from a bit stream (a flux track's bits first made).
+// Reads the track's record and turns it into a run of disk bytes in
+// buffers->run, *count of them: a nibble ring and its first wrap_bytes again,
+// or what the shift register takes from a bit stream (a flux track's bits
+// first made).
 int read_track_run(std::FILE* file, const char* path, const image_layout* layout,
                    const track_record& track, track_buffers* buffers, std::size_t* count) {
     buffers->record =
@@ -48,12 +49,13 @@ int read_track_run(std::FILE* file, const char* path, const image_layout* layout
     if (read_file_at(file, track.offset, track.bytes, buffers->record) < 0)
         return print_read_error(path);
     if (track.coding == track_coding::nibbles) {
-        buffers->run = static_cast<std::uint8_t*>(std::malloc(std::size_t{track.bytes} * 2));
+        const std::uint32_t wrap = std::min(track.bytes, wrap_bytes);
+        buffers->run = static_cast<std::uint8_t*>(std::malloc(std::size_t{track.bytes} + wrap));
         if (buffers->run == nullptr)
             return print_memory_exhaust();
         std::memcpy(buffers->run, buffers->record, track.bytes);
-        std::memcpy(buffers->run + track.bytes, buffers->record, track.bytes);
-        *count = std::size_t{track.bytes} * 2;
+        std::memcpy(buffers->run + track.bytes, buffers->record, wrap);
+        *count = std::size_t{track.bytes} + wrap;
         return 0;
     }
     const std::uint8_t* bits = buffers->record;
@@ -65,7 +67,8 @@ int read_track_run(std::FILE* file, const char* path, const image_layout* layout
             return print_memory_exhaust();
         bits = buffers->bits;
     }
-    buffers->run = static_cast<std::uint8_t*>(std::malloc(bit_count / 4 + 1));
+    const std::size_t run_bits = std::size_t{bit_count} + std::min(bit_count, wrap_bytes * 8);
+    buffers->run = static_cast<std::uint8_t*>(std::malloc(run_bits / 8 + 1));
     if (buffers->run == nullptr)
         return print_memory_exhaust();
     *count = read_disk_bytes(bits, bit_count, buffers->run);

@@ -77,8 +77,15 @@ std::uint8_t* read_flux_bits(const std::uint8_t* flux, std::uint32_t count, std:
                              std::uint32_t* bit_count);
 
 // --- the 16-sector track format (gcr.cpp) ------------------------------------
-// The disk bytes that the drive's shift register takes from two turns of a
-// bit stream ring; out holds at least bit_count / 4 + 1 bytes. Their count.
+// A track is read for one turn and then on past the ring's end for this many
+// bytes (or a whole second turn, if that is shorter), so that the sector that
+// crosses the end is seen whole: a sector from its address field to the end
+// of its data field is about 420 disk bytes, and the shift register falls
+// into step within a few.
+inline constexpr std::uint32_t wrap_bytes = 2048;
+// The disk bytes that the drive's shift register takes from a bit stream
+// ring read so; out holds (bit_count + min(bit_count, wrap_bytes * 8)) / 8 + 1
+// bytes, one more than it can get. Their count.
 std::size_t read_disk_bytes(const std::uint8_t* bits, std::uint32_t bit_count, std::uint8_t* out);
 // Decodes the sectors of track `track` found in a run of disk bytes into
 // track_data (4096 bytes, DOS 3.3 logical order) and states (16, by logical

@@ -35,7 +35,8 @@ constexpr int max_chunks = 64; // a WOZ file has four or five
 //     39      1   optimal bit timing in 125 ns ticks (32: 4 us)
 //     40      6   compatible hardware, required RAM, largest track
 //     46      2   FLUX block: the 512-byte block of the FLUX chunk's header;
-//                 0: no flux tracks                                   (version 3 on)
+//                 0: no flux tracks (only that is used: the walk finds
+//                 the chunk)                                          (version 3 on)
 //     48      2   largest flux track
 constexpr std::uint32_t info_size = 60;
 constexpr int info_version = 0;

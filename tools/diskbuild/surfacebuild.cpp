@@ -74,6 +74,11 @@ bytes encode_data_field(const std::uint8_t* sector) {
     return field;
 }
 
+bool has_data(const surface_options& options, int track) {
+    return options.tracks.empty() ||
+           std::count(options.tracks.begin(), options.tracks.end(), track) != 0;
+}
+
 bool damaged(const surface_options& options, int track, int sector, damage_kind kind) {
     return std::any_of(options.damage.begin(), options.damage.end(), [&](const sector_damage& d) {
         return d.track == track && d.kind == kind &&
@@ -193,12 +198,16 @@ bytes woz_info(int version) {
     return info;
 }
 
-// Quarter tracks 4t - 1 to 4t + 1 name record t for every track in `tracks`.
-bytes track_map(const std::vector<int>& tracks) {
+// Quarter tracks 4t - 1 to 4t + 1 name the record of each track in tracks:
+// record t (WOZ 2), or the track's place in the list (WOZ 1).
+bytes track_map(const std::vector<int>& tracks, bool by_place) {
     bytes map(160, 0xFF);
-    for (int t : tracks)
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        const int t = tracks[i];
         for (int q = std::max(0, 4 * t - 1); q <= 4 * t + 1; ++q)
-            map[static_cast<std::size_t>(q)] = static_cast<std::uint8_t>(t);
+            map[static_cast<std::size_t>(q)] =
+                static_cast<std::uint8_t>(by_place ? static_cast<int>(i) : t);
+    }
     return map;
 }
 
@@ -209,7 +218,7 @@ std::vector<std::uint8_t> nibble_file(const std::vector<std::uint8_t>& image,
     bytes file;
     const int gap1 = static_cast<int>(track_bytes) - sectors_per_track * sector_bytes;
     for (int t = 0; t < track_count; ++t) {
-        if (t >= options.tracks) {
+        if (!has_data(options, t)) {
             file.insert(file.end(), track_bytes, 0xFF);
             continue;
         }
@@ -225,7 +234,9 @@ std::vector<std::uint8_t> woz_file(const std::vector<std::uint8_t>& image,
     const bool has_flux = woz2 && !options.flux_tracks.empty();
     std::vector<int> bit_tracks;
     std::vector<int> flux_tracks;
-    for (int t = 0; t < options.tracks; ++t) {
+    for (int t = 0; t < track_count; ++t) {
+        if (!has_data(options, t))
+            continue;
         const bool flux =
             has_flux && std::count(options.flux_tracks.begin(), options.flux_tracks.end(), t) != 0;
         (flux ? flux_tracks : bit_tracks).push_back(t);
@@ -234,10 +245,13 @@ std::vector<std::uint8_t> woz_file(const std::vector<std::uint8_t>& image,
                   0xFF, 0x0A, 0x0D, 0x0A,
                   0,    0,    0,    0};
     append_chunk(&file, "INFO", woz_info(has_flux ? 3 : options.woz_version));
-    append_chunk(&file, "TMAP", track_map(bit_tracks));
+    append_chunk(&file, "TMAP", track_map(bit_tracks, !woz2));
     bytes trks;
+    std::vector<int> tracks = bit_tracks;
+    tracks.insert(tracks.end(), flux_tracks.begin(), flux_tracks.end());
+    std::sort(tracks.begin(), tracks.end());
     if (!woz2) {
-        for (int t = 0; t < options.tracks; ++t) {
+        for (int t : tracks) {
             std::uint32_t bit_count = 0;
             bytes record = ring_bits(encode_track(image, t, bit_track_gap1, options), &bit_count);
             record.resize(6646, 0);
@@ -251,7 +265,7 @@ std::vector<std::uint8_t> woz_file(const std::vector<std::uint8_t>& image,
     } else {
         trks.resize(160 * 8, 0);
         std::uint32_t largest = 0;
-        for (int t = 0; t < options.tracks; ++t) {
+        for (int t : tracks) {
             std::uint32_t bit_count = 0;
             const bytes bits =
                 ring_bits(encode_track(image, t, bit_track_gap1, options), &bit_count);
@@ -272,7 +286,7 @@ std::vector<std::uint8_t> woz_file(const std::vector<std::uint8_t>& image,
         if (has_flux) {
             set_le(&file, 20 + 46, static_cast<std::uint32_t>(file.size() / 512), 2);
             set_le(&file, 20 + 48, largest, 2);
-            append_chunk(&file, "FLUX", track_map(flux_tracks));
+            append_chunk(&file, "FLUX", track_map(flux_tracks, false));
         }
     }
     const std::string meta = "title\tqarvex built disk\n";

@@ -24,7 +24,7 @@ struct sector_damage {
 struct surface_options {
     int woz_version = 2;          // 1 or 2; with flux tracks the INFO version is 3
     std::vector<int> flux_tracks; // WOZ 2 tracks stored as flux
-    int tracks = 35;              // tracks 0 to tracks - 1 get data, the others none
+    std::vector<int> tracks;      // the tracks that get data; none listed: all 35
     std::vector<sector_damage> damage;
 };
 
