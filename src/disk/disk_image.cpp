@@ -44,16 +44,13 @@ int decode_surface_image(disk_image* disk, std::FILE* file, const char* path,
     disk->data = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(disk->size)));
     disk->decoded = static_cast<decoded_sectors*>(std::calloc(1, sizeof(decoded_sectors)));
     const std::size_t path_size = std::strlen(path) + 1;
-    char* path_copy = static_cast<char*>(std::malloc(path_size));
     if (disk->decoded != nullptr)
-        disk->decoded->path = path_copy;
-    if (disk->data == nullptr || disk->decoded == nullptr || path_copy == nullptr) {
-        if (disk->decoded == nullptr)
-            std::free(path_copy);
+        disk->decoded->path = static_cast<char*>(std::malloc(path_size));
+    if (disk->data == nullptr || disk->decoded == nullptr || disk->decoded->path == nullptr) {
         std::printf("memory exhaust!\n");
         return -1;
     }
-    std::memcpy(path_copy, path, path_size);
+    std::memcpy(disk->decoded->path, path, path_size);
     for (int t = 0; t < decoded_tracks; ++t) {
         if (decode_surface_track(file, path, layout, t, disk->data + t * track_size,
                                  disk->decoded->state.data() + t * sectors_per_track) < 0)
