@@ -92,7 +92,9 @@ TEST_F(DiskTest, RealFilesDecodeAsFloptoolReadsThem) {
         GTEST_SKIP() << "disk format fixtures not found at " << formats << "; skipping";
     const auto fixture = [&](const char* name) { return (formats / name).string(); };
 
-    // The NB2 System Master: every sector decodes; its VTOC and catalog.
+    // floptool reads neither NB2 files nor 2IMG files of 5.25-inch disks: the
+    // NB2 System Master is checked against what its README says (every sector
+    // decodes; its VTOC and catalog), the 2IMG disk against its data bytes.
     ASSERT_EQ(
         capture([&] { return open_disk_image(&disk, fixture("dos33-master.nb2").c_str(), 2, 0); }),
         0);
@@ -120,7 +122,6 @@ TEST_F(DiskTest, RealFilesDecodeAsFloptoolReadsThem) {
     EXPECT_EQ(names[4], named("APPLEVISION", 0x81, 26));
     EXPECT_EQ(names[26], named("RETRIEVE TEXT", 0x82, 3));
 
-    // The 2IMG disk is its data bytes, in the order of its header.
     const std::string two_img = test_support::read_file(fixture("dos33-disk.2mg"));
     ASSERT_EQ(
         capture([&] { return open_disk_image(&disk, fixture("dos33-disk.2mg").c_str(), 2, 0); }),
