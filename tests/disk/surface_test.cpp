@@ -91,13 +91,15 @@ TEST_F(DiskTest, RealFilesDecodeAsFloptoolReadsThem) {
     if (!std::filesystem::is_directory(formats))
         GTEST_SKIP() << "disk format fixtures not found at " << formats << "; skipping";
     const auto fixture = [&](const char* name) { return (formats / name).string(); };
+    const auto open_fixture = [&](const std::string& file, int order) {
+        release_disk_image(&disk, 0);
+        return capture([&] { return open_disk_image(&disk, file.c_str(), order, 0); });
+    };
 
     // floptool reads neither NB2 files nor 2IMG files of 5.25-inch disks: the
     // NB2 System Master is checked against what its README says (every sector
     // decodes; its VTOC and catalog), the 2IMG disk against its data bytes.
-    ASSERT_EQ(
-        capture([&] { return open_disk_image(&disk, fixture("dos33-master.nb2").c_str(), 2, 0); }),
-        0);
+    ASSERT_EQ(open_fixture(fixture("dos33-master.nb2"), 2), 0);
     ASSERT_NE(disk.decoded, nullptr);
     EXPECT_EQ(std::count(disk.decoded->state.begin(), disk.decoded->state.end(), sector_good), 560);
     EXPECT_EQ(disk.vtoc.catalog_track * 0x100 + disk.vtoc.catalog_sector, 0x110F);
@@ -123,9 +125,7 @@ TEST_F(DiskTest, RealFilesDecodeAsFloptoolReadsThem) {
     EXPECT_EQ(names[26], named("RETRIEVE TEXT", 0x82, 3));
 
     const std::string two_img = test_support::read_file(fixture("dos33-disk.2mg"));
-    ASSERT_EQ(
-        capture([&] { return open_disk_image(&disk, fixture("dos33-disk.2mg").c_str(), 2, 0); }),
-        0);
+    ASSERT_EQ(open_fixture(fixture("dos33-disk.2mg"), 2), 0);
     EXPECT_EQ(disk.order, 1);
     EXPECT_TRUE(two_img.substr(64) == std::string(disk.data, disk.data + disk.size));
 
@@ -143,7 +143,7 @@ TEST_F(DiskTest, RealFilesDecodeAsFloptoolReadsThem) {
     for (const auto& [woz, expected] :
          {std::pair{fixture("dos33master_2.woz"), test_support::read_file(referee)},
           std::pair{ours, test_support::read_file(path())}}) {
-        ASSERT_EQ(capture([&] { return open_disk_image(&disk, woz.c_str(), 1, 0); }), 0) << out;
+        ASSERT_EQ(open_fixture(woz, 1), 0) << out;
         EXPECT_TRUE(expected == std::string(disk.data, disk.data + disk.size)) << woz;
         std::string world(65536, '\0');
         EXPECT_EQ(
