@@ -188,6 +188,9 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     stamp_woz_crc(&woz1_past);
     bytes two_img = two_img_file(image, 0);
     two_img[28] = 1; // 143,361 bytes of data
+    surface_options world_only;
+    for (int t = 0; t < 16; ++t)
+        world_only.tracks.push_back(t);
 
     const std::string woz_error = "WOZ error '%p' ";
     const std::string list_fails = "can't get track/sector list '%p'\n";
@@ -232,6 +235,10 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          "can't decode track/sector (12/0F) of '%p': not found\n" + list_fails, ""},
         {"a world sector", damaged({{3, 5, damage_kind::bad_byte}}), "",
          "can't decode track/sector (03/05) of '%p': bad disk byte\n"},
+        {"no catalog track", woz_file(image, world_only),
+         "can't decode track/sector (11/00) of '%p': no data for its track\ncan't get catalog "
+         "'%p'\n",
+         ""},
         {"unread sectors",
          damaged({{20, 3, damage_kind::bad_byte}, {30, 9, damage_kind::no_address}}), "", ""},
     };
