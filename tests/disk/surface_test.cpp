@@ -37,6 +37,10 @@ TEST_F(DiskTest, EveryFormatDecodesToItsSectorsWhateverTheOrderAsked) {
     woz1.woz_version = 1;
     surface_options flux;
     flux.flux_tracks = {0, 17, 18, 34};
+    const auto zero_length = [](bytes two_img) { // then 512-byte blocks say it
+        std::fill_n(two_img.begin() + 28, 4, 0);
+        return two_img;
+    };
     const struct {
         const char* name;
         bytes file;
@@ -49,7 +53,8 @@ TEST_F(DiskTest, EveryFormatDecodesToItsSectorsWhateverTheOrderAsked) {
         {"WOZ 2", woz_file(image), 1, "woz"},
         {"WOZ 2 with flux tracks", woz_file(image, flux), 1, "woz"},
         {"2IMG of DOS order", two_img_file(image, 0), 1, nullptr},
-        {"2IMG of ProDOS order", two_img_file(image_bytes(&sample, 2), 1), 2, nullptr},
+        {"2IMG of ProDOS order, sized by blocks",
+         zero_length(two_img_file(image_bytes(&sample, 2), 1)), 2, nullptr},
         {"2IMG of nibbles", two_img_file(nibble_file(image, nib_track_bytes), 2), 1, nullptr},
     };
     // A raw image of a NIB's size without an address field stays a raw image.
@@ -186,6 +191,10 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     bytes woz1_past = woz_file(image, woz1);
     woz1_past[88 + 4 * 5] = 35; // track 5 from a record after the last
     stamp_woz_crc(&woz1_past);
+    bytes woz1_bits = woz_file(image, woz1);
+    woz1_bits[256 + 6656 * 4 + 6648] = 0xB1; // track 4: 6646 * 8 + 1 bits
+    woz1_bits[256 + 6656 * 4 + 6649] = 0xCF;
+    stamp_woz_crc(&woz1_bits);
     bytes two_img = two_img_file(image, 0);
     two_img[28] = 1; // 143,361 bytes of data
     surface_options world_only;
@@ -219,6 +228,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          woz_error + "(track 5 record outside the TRKS chunk)\n", "="},
         {"too many bits", patched(256 + 8 * 2 + 4, {0xFF, 0xFF, 0x00}, true),
          woz_error + "(track 2: 65535 bits in 13 blocks)\n", "="},
+        {"too many WOZ 1 bits", woz1_bits,
+         woz_error + "(track 4: 53169 bits in a record of 6646 bytes)\n", "="},
         {"a 3.5-inch disk", patched(21, {2}, true),
          "3.5-inch disk '%p': only 5.25-inch disks can be read\n", "="},
         {"2IMG data past the end", two_img,
@@ -235,6 +246,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          "can't decode track/sector (12/0F) of '%p': not found\n" + list_fails, ""},
         {"a world sector", damaged({{3, 5, damage_kind::bad_byte}}), "",
          "can't decode track/sector (03/05) of '%p': bad disk byte\n"},
+        {"a damaged address", damaged({{7, 2, damage_kind::bad_address}}), "",
+         "can't decode track/sector (07/02) of '%p': not found\n"},
         {"no catalog track", woz_file(image, world_only),
          "can't decode track/sector (11/00) of '%p': no data for its track\ncan't get catalog "
          "'%p'\n",

@@ -99,7 +99,8 @@ track_ring encode_track(const bytes& image, int track, int gap1, const surface_o
             put_sync(&ring, 14);
         } else {
             put(&ring, {0xD5, 0xAA, thirteen ? 0xB5 : 0x96});
-            for (int v : {volume, track, physical, volume ^ track ^ physical})
+            const int wrong = damaged(options, track, logical, damage_kind::bad_address) ? 1 : 0;
+            for (int v : {volume, track, physical, volume ^ track ^ physical ^ wrong})
                 put_four_and_four(&ring, v);
             put(&ring, {0xDE, 0xAA, 0xEB});
         }

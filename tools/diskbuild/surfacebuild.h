@@ -12,6 +12,7 @@ enum class damage_kind {
     bad_checksum,    // the data field's checksum byte is wrong
     bad_byte,        // a byte of the data field is not in the 6-and-2 table
     no_address,      // the sector's address field is left out
+    bad_address,     // the sector's address field has a wrong checksum
     thirteen_sector, // every address field of the track is marked D5 AA B5
 };
 
