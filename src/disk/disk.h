@@ -5,11 +5,12 @@
 // (a raw image, in DOS 3.3 or ProDOS order), or a file recognised by its
 // content: a 2IMG file (sectors behind a header that names their order), or
 // the disk's surface as a WOZ file (bits or flux) or a NIB/NB2 file (nibbles),
-// which is decoded into the 143,360 bytes of a raw image in DOS 3.3 order. A
-// logical
-// (track, sector) of the file system starts at byte (track * 16 + map[sector])
-// * 256 of the image, map being the sector map of the image's order; it lies in
-// the image when sector < 16 and all its 256 bytes are inside the image.
+// which is decoded into the 143,360 bytes of a raw image in DOS 3.3 order.
+//
+// A logical (track, sector) of the file system starts at byte (track * 16 +
+// map[sector]) * 256 of the image, map being the sector map of the image's
+// order; it lies in the image when sector < 16 and all its 256 bytes are
+// inside the image.
 #pragma once
 
 #include <array>
