@@ -53,9 +53,8 @@ constexpr std::array<double, 16> hue_table = {no_hue, 45, 315,    0,  225, no_hu
 constexpr double hue_step = 22.5;
 constexpr std::uint8_t no_hue_code = 16;
 
-// colour[run * window_keys + key] is 0x00RRGGBB (in memory blue, green, red);
-// run_offset[flags] is run * window_keys for the flags of columns x-5..x+6,
-// x+6 in bit 0.
+// colour[run * window_keys + key]: 0x00RRGGBB, in memory blue, green, red;
+// run_offset[flags of columns x-5..x+6, x+6 in bit 0]: run * window_keys.
 struct window_colours {
     std::array<std::uint32_t, runs * window_keys> colour;
     std::array<std::uint8_t, window_keys> hue_code;
@@ -107,22 +106,22 @@ void build_window_colours(window_colours* colours) {
         }
     }
     for (unsigned flags = 0; flags <= flag_mask; ++flags) { // bit 6 is column x, bit 5 is x+1
-        const int left = std::countr_one(flags >> run_radius);
-        const int right = std::countl_one(static_cast<std::uint8_t>(flags << 2));
-        colours->run_offset[flags] = static_cast<std::uint16_t>((left + right) * window_keys);
+        const auto run =
+            static_cast<unsigned>(std::countr_one(flags >> run_radius) +
+                                  std::countl_one(static_cast<std::uint8_t>(flags << 2)));
+        colours->run_offset[flags] = static_cast<std::uint16_t>(run * window_keys);
     }
 }
 
-// A scan line and its scratch, a byte a column: the keys, and the hue codes
-// and flags of the columns and of run_radius more beyond each end.
+// A scan line and its scratch, a byte a column (and run_radius beyond each end).
 struct scan_line {
     const std::uint8_t* row;
     std::int32_t width;
     int join_ends;
     unsigned phase;
     std::uint8_t* keys;
-    std::uint8_t* codes; // column x at codes[x + run_radius]
-    std::uint8_t* same;  // likewise
+    std::uint8_t* codes; // hue codes, column x at codes[x + run_radius]
+    std::uint8_t* same;  // its flag "same hue as the column before", likewise
     std::uint8_t* out;   // blue, green, red
 };
 
@@ -156,21 +155,22 @@ void decode_row(const scan_line* line, const window_colours* colours) {
     std::size_t flags = 0;
     for (std::int32_t j = 1 - 2 * run_radius; j < 0; ++j) // columns -5..5
         flags = flags * 2 + same[j];
-    std::size_t x = 0;
-    const auto next_colour = [&]() {
+    const auto colour_of = [&](std::size_t x) { // in column order: it moves the flags on
         flags = (flags * 2 + same[x]) & flag_mask;
-        return colours->colour[colours->run_offset[flags] + std::size_t{line->keys[x++]}];
+        return colours->colour[colours->run_offset[flags] + std::size_t{line->keys[x]}];
     };
+    const auto columns = static_cast<std::size_t>(width);
     std::uint8_t* out = line->out;
-    for (; x + 4 <= static_cast<std::size_t>(width); out += 12) {
-        const std::uint64_t c0 = next_colour(), c1 = next_colour(), c2 = next_colour();
+    std::size_t x = 0;
+    for (; x + 4 <= columns; x += 4, out += 12) {
+        const std::uint64_t c0 = colour_of(x), c1 = colour_of(x + 1), c2 = colour_of(x + 2);
         const std::uint64_t low = c0 | c1 << 24 | c2 << 48;
-        const std::uint32_t high = static_cast<std::uint32_t>(c2 >> 16) | next_colour() << 8;
+        const std::uint32_t high = static_cast<std::uint32_t>(c2 >> 16) | colour_of(x + 3) << 8;
         std::memcpy(out, &low, 8);
         std::memcpy(out + 8, &high, 4);
     }
-    for (; x < static_cast<std::size_t>(width); out += 3) {
-        const std::uint32_t colour = next_colour();
+    for (; x < columns; ++x, out += 3) {
+        const std::uint32_t colour = colour_of(x);
         std::memcpy(out, &colour, 3);
     }
 }
