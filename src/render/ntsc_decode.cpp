@@ -207,10 +207,12 @@ double average_hue(int a, int b) {
 }
 
 int retouch_bitmap(image_info* picture, int join_ends, int phase_offset) {
-    if (picture == nullptr || !is_byte_picture(picture)) {
-        std::printf("ERROR: can't retouch a picture that is not a byte a pixel\n");
+    // The run hands over the composed map, a byte a pixel: anything else is
+    // our own mistake, never the input's.
+    const bool byte_picture = picture != nullptr && is_byte_picture(picture);
+    assert(byte_picture);
+    if (!byte_picture)
         return -1;
-    }
     const std::int32_t width = picture->width;
     const std::int32_t height = picture->height;
     if (join_ends && width < edge_margin) {
