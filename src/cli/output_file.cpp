@@ -1,30 +1,17 @@
 // The output file: test the path, ask before overwriting an existing entry,
 // then write the picture as a BMP file. A write counts only once the stream
-// has taken every byte and closed cleanly.
+// has taken every byte and the whole file stands at the output path.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
-#include <sys/stat.h>
-
 #include "bmp/bmp.h"
 #include "cli/cli.h"
-#include "image/file.h"
+#include "cli/output_stream.h"
 
 namespace {
 
 constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
-
-// Whether anything (a file, a directory, ...) stands at path.
-bool path_exists(const char* path) {
-#if defined(_WIN32)
-    struct _stat64 status;
-    return _stat64(path, &status) == 0;
-#else
-    struct stat status;
-    return stat(path, &status) == 0;
-#endif
-}
 
 } // namespace
 
@@ -44,6 +31,18 @@ int ask_yes_no(const char* question) {
     }
 }
 
+int check_output_file(const run_settings* settings) {
+    const char* inputs[] = {settings->program_disk, settings->world_disk, settings->shape_bitmap};
+    for (const char* input : inputs) {
+        if (input != nullptr && same_file(settings->output_file, input)) {
+            std::printf("error: output '%s' is the same file as '%s'\n", settings->output_file,
+                        input);
+            return -1;
+        }
+    }
+    return 0;
+}
+
 int write_bitmap_file(const char* path, const image_info* picture, int overwrite) {
     bitmap_header header{};
     if (create_bitmap_header(&header, static_cast<std::uint32_t>(picture->width),
@@ -61,8 +60,8 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     // small default size); declared first, it outlives the stream.
     std::unique_ptr<char, decltype(&std::free)> buffer(
         static_cast<char*>(std::malloc(output_buffer_size)), &std::free);
-    file_owner output(open_file(path, "wb"));
-    if (output.file == nullptr) {
+    output_stream output{};
+    if (open_output(&output, path) < 0) {
         std::printf("error: open '%s'\n", path);
         return -1;
     }
@@ -70,8 +69,8 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     // Should the buffer not be had, the stream keeps its own smaller one.
     if (buffer != nullptr)
         std::setvbuf(output.file, buffer.get(), _IOFBF, output_buffer_size);
-    if (write_bitmap(output.file, &header, picture->palette, picture->pixels) < 0 ||
-        output.close() != 0) {
+    const bool written = write_bitmap(output.file, &header, picture->palette, picture->pixels) >= 0;
+    if (close_output(&output, written) < 0) {
         std::printf("error: write bitmap '%s'\n", path);
         return -1;
     }

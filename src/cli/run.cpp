@@ -92,6 +92,8 @@ int read_world_map(const run_settings* settings, std::uint8_t** world_map) {
 
 int run_stages(run_settings* settings, shape_sheet* sheet, image_info* picture,
                std::uint8_t** world_map) {
+    if (check_output_file(settings) < 0)
+        return -1;
     if (read_sheet(settings, sheet) < 0)
         return -1;
     if (allocate_picture(sheet, picture) < 0)
