@@ -2,7 +2,6 @@
 // images, and the checks of a 2IMG file's header.
 #include <algorithm>
 #include <array>
-#include <cstdarg>
 #include <cstring>
 
 #include "disk/surface.h"
@@ -46,19 +45,6 @@ constexpr std::uint32_t format_prodos = 1;
 constexpr std::uint32_t format_nibbles = 2;
 constexpr std::int64_t two_img_block_size = 512;
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-int print_two_img_error(const char* path, const char* detail, ...) {
-    char text[128];
-    va_list args;
-    va_start(args, detail);
-    std::vsnprintf(text, sizeof text, detail, args);
-    va_end(args);
-    std::printf("2IMG error '%s' (%s)\n", path, text);
-    return -1;
-}
-
 // The track size of 35 tracks of nibbles making length bytes, or 0.
 std::uint32_t nibble_track_size(std::int64_t length) {
     if (length == std::int64_t{nib_track_size} * decoded_tracks)
@@ -79,7 +65,7 @@ void lay_out_nibbles(image_layout* layout, std::int64_t offset, std::uint32_t ri
 int check_two_img(std::FILE* file, std::int64_t size, const char* path, image_layout* layout) {
     std::array<std::uint8_t, two_img_fields> header;
     if (size < static_cast<std::int64_t>(header.size()))
-        return print_two_img_error(path, "header cut short");
+        return print_format_error("2IMG", path, "header cut short");
     if (read_file_at(file, 0, header.size(), header.data()) < 0)
         return print_read_error(path);
     const std::uint32_t format = get_le32(header.data() + two_img_format);
@@ -87,17 +73,18 @@ int check_two_img(std::FILE* file, std::int64_t size, const char* path, image_la
     const std::int64_t offset = get_le32(header.data() + two_img_offset);
     std::int64_t length = get_le32(header.data() + two_img_length);
     if (format != format_dos && format != format_prodos && format != format_nibbles)
-        return print_two_img_error(path, "data format %u", static_cast<unsigned>(format));
+        return print_format_error("2IMG", path, "data format %u", static_cast<unsigned>(format));
     if (format == format_prodos && length == 0)
         length = blocks * two_img_block_size;
     if (offset > size || length > size - offset)
-        return print_two_img_error(path, "%lld bytes of data at %lld, past the end of the file",
-                                   static_cast<long long>(length), static_cast<long long>(offset));
+        return print_format_error("2IMG", path,
+                                  "%lld bytes of data at %lld, past the end of the file",
+                                  static_cast<long long>(length), static_cast<long long>(offset));
     if (format == format_nibbles) {
         const std::uint32_t ring_size = nibble_track_size(length);
         if (ring_size == 0)
-            return print_two_img_error(path, "%lld bytes of nibbles, not 35 tracks",
-                                       static_cast<long long>(length));
+            return print_format_error("2IMG", path, "%lld bytes of nibbles, not 35 tracks",
+                                      static_cast<long long>(length));
         lay_out_nibbles(layout, offset, ring_size);
         return 0;
     }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 
@@ -60,6 +61,22 @@ inline int read_file_at(std::FILE* file, std::int64_t offset, std::size_t count,
 // The line of a read that failed inside a file already sized and checked; -1.
 inline int print_read_error(const char* path) {
     std::printf("read error '%s'\n", path);
+    return -1;
+}
+
+// The line of a header that can't be read as its format says, "FORMAT error
+// 'PATH' (DETAIL)", DETAIL formatted like printf; -1.
+#if defined(__GNUC__)
+__attribute__((format(printf, 3, 4)))
+#endif
+inline int
+print_format_error(const char* format, const char* path, const char* detail, ...) {
+    char text[128];
+    va_list args;
+    va_start(args, detail);
+    std::vsnprintf(text, sizeof text, detail, args);
+    va_end(args);
+    std::printf("%s error '%s' (%s)\n", format, path, text);
     return -1;
 }
 

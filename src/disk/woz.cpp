@@ -2,7 +2,6 @@
 // file, the checks of every field the decoder uses (all in check_woz_file,
 // before any track is sized or read), and flux tracks turned into bits.
 #include <array>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -82,29 +81,16 @@ struct woz_chunks {
     chunk info, tmap, trks, flux;
 };
 
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-int print_woz_error(const char* path, const char* detail, ...) {
-    char text[128];
-    va_list args;
-    va_start(args, detail);
-    std::vsnprintf(text, sizeof text, detail, args);
-    va_end(args);
-    std::printf("WOZ error '%s' (%s)\n", path, text);
-    return -1;
-}
-
 // Every chunk header in turn: each chunk's data must end inside the file.
 // The first INFO, TMAP, TRKS and FLUX are kept; others are skipped.
 int walk_chunks(std::FILE* file, std::int64_t size, const char* path, woz_chunks* chunks) {
     std::int64_t at = header_size;
     for (int n = 0; at < size; ++n) {
         if (n == max_chunks)
-            return print_woz_error(path, "more than %d chunks", max_chunks);
+            return print_format_error("WOZ", path, "more than %d chunks", max_chunks);
         std::array<std::uint8_t, chunk_header_size> head;
         if (size - at < chunk_header_size)
-            return print_woz_error(path, "chunk header cut short");
+            return print_format_error("WOZ", path, "chunk header cut short");
         if (read_file_at(file, at, head.size(), head.data()) < 0)
             return print_read_error(path);
         const std::uint32_t length = get_le32(head.data() + chunk_length_offset);
@@ -113,7 +99,7 @@ int walk_chunks(std::FILE* file, std::int64_t size, const char* path, woz_chunks
         for (std::size_t i = 0; i < 4; ++i)
             id[i] = head[i] >= 0x20 && head[i] < 0x7F ? static_cast<char>(head[i]) : '?';
         if (length > size - data)
-            return print_woz_error(path, "%s chunk runs past the end of the file", id);
+            return print_format_error("WOZ", path, "%s chunk runs past the end of the file", id);
         chunk* known = std::strcmp(id, "INFO") == 0   ? &chunks->info
                        : std::strcmp(id, "TMAP") == 0 ? &chunks->tmap
                        : std::strcmp(id, "TRKS") == 0 ? &chunks->trks
@@ -154,8 +140,8 @@ int check_crc(std::FILE* file, std::int64_t size, const char* path, std::uint32_
     }
     crc ^= 0xFFFFFFFFu;
     if (crc != stored)
-        return print_woz_error(path, "CRC-32 %08X, header says %08X", static_cast<unsigned>(crc),
-                               static_cast<unsigned>(stored));
+        return print_format_error("WOZ", path, "CRC-32 %08X, header says %08X",
+                                  static_cast<unsigned>(crc), static_cast<unsigned>(stored));
     return 0;
 }
 
@@ -163,10 +149,10 @@ int check_crc(std::FILE* file, std::int64_t size, const char* path, std::uint32_
 int read_chunk(std::FILE* file, const char* path, const chunk& c, const char* id,
                std::uint32_t need, std::uint8_t* out) {
     if (c.data < 0)
-        return print_woz_error(path, "no %s chunk", id);
+        return print_format_error("WOZ", path, "no %s chunk", id);
     if (c.length < need)
-        return print_woz_error(path, "%s chunk of %u bytes, less than %u", id,
-                               static_cast<unsigned>(c.length), static_cast<unsigned>(need));
+        return print_format_error("WOZ", path, "%s chunk of %u bytes, less than %u", id,
+                                  static_cast<unsigned>(c.length), static_cast<unsigned>(need));
     return read_file_at(file, c.data, need, out) < 0 ? print_read_error(path) : 0;
 }
 
@@ -174,15 +160,16 @@ int read_chunk(std::FILE* file, const char* path, const chunk& c, const char* id
 int place_woz1_track(std::FILE* file, const char* path, const chunk& trks, int t,
                      std::uint32_t index, track_record* track) {
     if ((index + 1) * woz1_record_size > trks.length)
-        return print_woz_error(path, "track %d record outside the TRKS chunk", t);
+        return print_format_error("WOZ", path, "track %d record outside the TRKS chunk", t);
     const std::int64_t record = trks.data + index * woz1_record_size;
     std::array<std::uint8_t, 2> count;
     if (read_file_at(file, record + woz1_bit_count, count.size(), count.data()) < 0)
         return print_read_error(path);
     const std::uint32_t bits = get_le16(count.data());
     if (bits > woz1_bits_size * 8)
-        return print_woz_error(path, "track %d: %u bits in a record of %u bytes", t,
-                               static_cast<unsigned>(bits), static_cast<unsigned>(woz1_bits_size));
+        return print_format_error("WOZ", path, "track %d: %u bits in a record of %u bytes", t,
+                                  static_cast<unsigned>(bits),
+                                  static_cast<unsigned>(woz1_bits_size));
     if (bits > 0)
         *track = track_record{record, (bits + 7) / 8, bits, track_coding::bits};
     return 0;
@@ -193,7 +180,7 @@ int place_woz1_track(std::FILE* file, const char* path, const chunk& trks, int t
 int place_woz2_track(const char* path, const chunk& trks, const std::uint8_t* records, int t,
                      std::uint32_t index, bool flux, track_record* track) {
     if (index >= woz2_records)
-        return print_woz_error(path, "track %d record outside the TRKS chunk", t);
+        return print_format_error("WOZ", path, "track %d record outside the TRKS chunk", t);
     const std::uint8_t* record = records + index * woz2_record_size;
     const std::int64_t start = get_le16(record) * block_size;
     const std::int64_t bytes = get_le16(record + 2) * block_size;
@@ -201,18 +188,18 @@ int place_woz2_track(const char* path, const chunk& trks, const std::uint8_t* re
     if (bytes == 0 || count == 0)
         return 0; // an empty record: no data for the track
     if (start < trks.data + woz2_records_size || bytes > trks.data + trks.length - start)
-        return print_woz_error(path, "track %d record outside the TRKS chunk", t);
+        return print_format_error("WOZ", path, "track %d record outside the TRKS chunk", t);
     if (bytes > max_track_bytes)
-        return print_woz_error(path, "track %d record of %lld bytes, more than %u", t,
-                               static_cast<long long>(bytes),
-                               static_cast<unsigned>(max_track_bytes));
+        return print_format_error("WOZ", path, "track %d record of %lld bytes, more than %u", t,
+                                  static_cast<long long>(bytes),
+                                  static_cast<unsigned>(max_track_bytes));
     const auto blocks = static_cast<unsigned>(bytes / block_size);
     if (flux && count > bytes)
-        return print_woz_error(path, "track %d: %u flux bytes in %u blocks", t,
-                               static_cast<unsigned>(count), blocks);
+        return print_format_error("WOZ", path, "track %d: %u flux bytes in %u blocks", t,
+                                  static_cast<unsigned>(count), blocks);
     if (!flux && count > bytes * 8)
-        return print_woz_error(path, "track %d: %u bits in %u blocks", t,
-                               static_cast<unsigned>(count), blocks);
+        return print_format_error("WOZ", path, "track %d: %u bits in %u blocks", t,
+                                  static_cast<unsigned>(count), blocks);
     *track = flux ? track_record{start, count, count, track_coding::flux}
                   : track_record{start, (count + 7) / 8, count, track_coding::bits};
     return 0;
@@ -246,7 +233,7 @@ int check_woz_file(std::FILE* file, std::int64_t size, const char* path, bool wo
                    image_layout* layout) {
     std::array<std::uint8_t, header_size> header;
     if (size < header_size)
-        return print_woz_error(path, "header cut short");
+        return print_format_error("WOZ", path, "header cut short");
     if (read_file_at(file, 0, header.size(), header.data()) < 0)
         return print_read_error(path);
     woz_chunks chunks;
@@ -261,17 +248,18 @@ int check_woz_file(std::FILE* file, std::int64_t size, const char* path, bool wo
     const std::uint8_t version = info[info_version];
     const std::uint8_t disk_type = info[info_disk_type];
     if (version == 0)
-        return print_woz_error(path, "INFO version 0");
+        return print_format_error("WOZ", path, "INFO version 0");
     if (disk_type == three_inch_disk) {
         std::printf("3.5-inch disk '%s': only 5.25-inch disks can be read\n", path);
         return -1;
     }
     if (disk_type != five_inch_disk)
-        return print_woz_error(path, "INFO disk type %u", static_cast<unsigned>(disk_type));
+        return print_format_error("WOZ", path, "INFO disk type %u",
+                                  static_cast<unsigned>(disk_type));
     const bool has_flux = woz2 && version >= 3 && get_le16(info.data() + info_flux_block) != 0;
     const std::uint32_t timing = version >= 2 ? info[info_bit_timing] : standard_bit_timing;
     if (has_flux && timing == 0)
-        return print_woz_error(path, "INFO bit timing 0");
+        return print_format_error("WOZ", path, "INFO bit timing 0");
     std::array<std::uint8_t, map_size> tmap;
     std::array<std::uint8_t, map_size> flux_map;
     flux_map.fill(no_record);
