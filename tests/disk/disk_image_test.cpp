@@ -1,5 +1,5 @@
 // Opening images and releasing them, the catalog walk's link limits and loops,
-// and the sector orders: detection, the raw read, an independent conversion.
+// and the sector orders: detection and the raw read.
 #include <cstdlib>
 #include <cstring>
 
@@ -76,17 +76,4 @@ TEST_F(DiskTest, OrderDetectionAndRawReadInBothOrders) {
     EXPECT_TRUE(std::equal(odd.begin(), odd.end(), sample.bytes.begin()));
     EXPECT_EQ(capture([&] { return read_disk_raw("", 2, dos.data(), 1); }), -1);
     EXPECT_EQ(out, "error: open ''\n");
-}
-
-TEST_F(DiskTest, FloptoolConvertsToProdosOrderAsWeDo) {
-    if (std::system("command -v floptool >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "floptool not on PATH; skipping";
-    const std::string po = (dir / "floptool.po").string();
-    ASSERT_EQ(save_disk(&sample, path(), 1), 0);
-    const std::string command = "floptool flopconvert a2_16sect_dos a2_16sect_prodos " +
-                                test_support::shell_quote(path()) + " " +
-                                test_support::shell_quote(po) + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::vector<std::uint8_t> ours = image_bytes(&sample, 2);
-    EXPECT_EQ(test_support::read_file(po), std::string(ours.begin(), ours.end()));
 }
