@@ -17,8 +17,7 @@ TEST_F(DiskTest, SizeRuleOpenFailuresAndRelease) {
     EXPECT_EQ(open_bytes(image), 0);
     EXPECT_EQ(out, "");
 
-    disk_image zero;
-    std::memset(&zero, 0, sizeof zero);
+    static const disk_image zero{}; // padding included
     release_disk_image(&disk, 0);
     EXPECT_EQ(std::memcmp(&disk, &zero, sizeof disk), 0);
     release_disk_image(&disk, 0); // harmless on the empty record

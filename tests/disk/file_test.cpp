@@ -1,5 +1,9 @@
 // Reading files: the name key, header lengths by type, the sector budget, the
-// size warning, deleted and missing files, and pairs and lists outside the image.
+// size warning, deleted and missing files, and pairs and lists outside the
+// image; and real disks that nobody on this project made: the DOS 3.3 System
+// Master in both orders, and a ProDOS disk.
+#include <tuple>
+
 #include "disk/disk_fixture.h"
 
 TEST_F(DiskTest, FilesByKeyTypeLengthAndBudget) {
@@ -60,4 +64,57 @@ TEST_F(DiskTest, BrokenListsWarnOrStopTheRest) {
         EXPECT_EQ(read_file(name, 9), -1) << name;
         EXPECT_EQ(out, "") << name;
     }
+}
+
+// clang-format off
+constexpr std::tuple<const char*, int, int, int> system_master[] = { // name, type, sectors, length
+    {"HELLO", 0x82, 3, 419},         {"APPLESOFT", 0x81, 3, 412},  {"LOADER.OBJ0", 0x84, 6, 1092},
+    {"FPBASIC", 0x84, 42, 10240},    {"INTBASIC", 0x84, 42, 10240}, {"MASTER", 0x82, 3, 460},
+    {"MASTER CREATE", 0x84, 9, 1791}, {"COPY", 0x81, 9, 1824},      {"COPY.OBJ0", 0x84, 3, 299},
+    {"COPYA", 0x82, 9, 1834},        {"CHAIN", 0x84, 3, 453},      {"RENUMBER", 0x82, 14, 3071},
+    {"FILEM", 0x82, 3, 430},         {"FID", 0x84, 20, 4687},      {"CONVERT13", 0x82, 3, 439},
+    {"MUFFIN", 0x84, 27, 6397},      {"START13", 0x82, 3, 439},    {"BOOT13", 0x84, 7, 1280},
+    {"SLOT#", 0x82, 4, 526}};
+// clang-format on
+
+TEST_F(DiskTest, RealSystemMasterInBothOrdersAndProdosDisk) {
+    REQUIRE_REAL_DISKS();
+    disk_image po{};
+    std::string file; // of the last open
+    const auto open_real = [&](disk_image* d, const char* name, int order) {
+        file = (test_support::real_disks() / name).string();
+        return capture([&] { return open_disk_image(d, file.c_str(), order, 0); });
+    };
+    ASSERT_EQ(open_real(&po, "dos33-system-master.po", 2), 0);
+    ASSERT_EQ(open_real(&disk, "dos33-system-master.dsk", 0), 0);
+    EXPECT_EQ(disk.order, 1); // detected
+    EXPECT_EQ(disk.vtoc.volume * 0x100 + disk.vtoc.release, 0x103);
+    std::size_t i = 0;
+    for (const catalog_sector* c = disk.catalog; c != nullptr; c = c->next) {
+        for (const file_entry& e : c->entries) {
+            if (e.sectors == 0)
+                continue;
+            ASSERT_LT(i, std::size(system_master));
+            const auto& [name, type, sectors, length] = system_master[i++];
+            EXPECT_EQ(find_file_entry(&disk, name), &e) << name;
+            EXPECT_EQ(e.type * 0x100 + e.sectors, type * 0x100 + sectors) << name;
+            EXPECT_EQ(get_disk_file_size(&po, name, nullptr), length) << name;
+            std::vector<std::uint8_t> other(static_cast<std::size_t>(length) + 1, 0xEE);
+            EXPECT_EQ(read_disk_file(&po, name, other.data(), length), length) << name;
+            EXPECT_EQ(read_file(name, length), length) << name;
+            EXPECT_EQ(got, other) << name;
+        }
+    }
+    EXPECT_EQ(i, std::size(system_master));
+    release_disk_image(&po, 0);
+    ASSERT_EQ(read_file("HELLO", 419), 419);
+    const auto link = [&](std::size_t at) { return got[at] | got[at + 1] << 8; };
+    std::size_t at = 0; // follow HELLO's line links; it is loaded at 0x0801
+    for (int line = 0; line < 1000 && at + 2 <= 419 && link(at) != 0; ++line)
+        at = static_cast<std::size_t>(link(at) - 0x0801);
+    EXPECT_EQ(at + 2, 419u);
+
+    EXPECT_EQ(open_real(&po, "prodos-2.4.3.po", 1), -1);
+    EXPECT_EQ(out, "can't get catalog '" + file + "'\n");
+    release_disk_image(&po, 0);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 #include "disk/disk_fixture.h"
 #include "surfacebuild.h"
@@ -12,18 +13,18 @@ namespace {
 
 using bytes = std::vector<std::uint8_t>;
 
-// Converts in to out with floptool flopconvert, formats naming both; whether it did.
-bool floptool(const std::string& formats, const std::string& in, const std::string& out) {
+// Converts in to out with floptool flopconvert, formats naming both: what it
+// wrote, or "" when it failed.
+std::string floptool(const std::string& formats, const std::string& in, const std::string& out) {
     std::filesystem::remove(out); // floptool writes no file that exists
     const std::string command = "floptool flopconvert " + formats + " " +
                                 test_support::shell_quote(in) + " " +
                                 test_support::shell_quote(out);
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    const bool done = std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    return done ? test_support::read_file(out) : "";
 }
 
-bool has_floptool() {
-    return std::system("command -v floptool >/dev/null 2>&1") == 0;
-}
+constexpr const char* find_floptool = "command -v floptool >/dev/null 2>&1";
 
 } // namespace
 
@@ -32,18 +33,12 @@ TEST_F(DiskTest, EveryFormatDecodesToItsSectorsWhateverTheOrderAsked) {
     // surface_options: WOZ version, flux tracks, tracks with data (none: all), damage.
     bytes by_blocks = two_img_file(image_bytes(&sample, 2), 1);
     std::fill_n(by_blocks.begin() + 28, 4, 0); // no data length: 512-byte blocks say it
-    const struct {
-        const char* name;
-        bytes file;
-        int order;               // of the image in memory
-        const char* floptool_as; // the format floptool reads it as, if it does
-    } kinds[] = {
-        {"NIB", nibble_file(image, nib_track_bytes), 1, "a2_nib"},
+    // What, the file, the order of the image in memory, and the formats floptool converts it with.
+    const std::tuple<const char*, bytes, int, const char*> kinds[] = {
+        {"NIB", nibble_file(image, nib_track_bytes), 1, "a2_nib a2_16sect_dos"},
         {"NB2", nibble_file(image, nb2_track_bytes), 1, nullptr},
-        {"WOZ 1", woz_file(image, {1, {}, {}, {}}), 1, "woz"},
-        {"WOZ 2, flux on tracks 0, 17, 18, 34", woz_file(image, {2, {0, 17, 18, 34}, {}, {}}), 1,
-         "woz"},
-        {"2IMG of DOS order", two_img_file(image, 0), 1, nullptr},
+        {"WOZ 1", woz_file(image, {1, {}, {}, {}}), 1, "woz a2_16sect_dos"},
+        {"WOZ 2 with flux", woz_file(image, {2, {0, 17, 18, 34}, {}, {}}), 1, "woz a2_16sect_dos"},
         {"2IMG of ProDOS order, sized by blocks", by_blocks, 2, nullptr},
         {"2IMG of nibbles", two_img_file(nibble_file(image, nib_track_bytes), 2), 1, nullptr},
     };
@@ -53,26 +48,22 @@ TEST_F(DiskTest, EveryFormatDecodesToItsSectorsWhateverTheOrderAsked) {
     ASSERT_EQ(open_bytes(raw), 0);
     EXPECT_TRUE(disk.decoded == nullptr && bytes(disk.data, disk.data + disk.size) == raw);
 
-    const bool referee = has_floptool();
-    const std::string converted = (dir / "floptool.do").string();
-    for (const auto& kind : kinds) {
-        for (const int order : {1, 2, 0}) { // --do and --po change nothing
-            ASSERT_EQ(open_bytes(kind.file, order), 0) << kind.name << " " << order << out;
-            EXPECT_EQ(out, "") << kind.name;
-            EXPECT_EQ(disk.order, kind.order) << kind.name;
-            EXPECT_TRUE(bytes(disk.data, disk.data + disk.size) == image_bytes(&sample, kind.order))
-                << kind.name << " " << order;
+    const bool referee = std::system(find_floptool) == 0;
+    for (const auto& [name, file, order, formats] : kinds) {
+        for (const int asked : {1, 2, 0}) { // --do and --po change nothing
+            ASSERT_EQ(open_bytes(file, asked), 0) << name << " " << asked << out;
+            EXPECT_EQ(out, "") << name;
+            EXPECT_EQ(disk.order, order) << name;
+            EXPECT_TRUE(bytes(disk.data, disk.data + disk.size) == image_bytes(&sample, order))
+                << name << " " << asked;
             bytes world(65536);
-            EXPECT_EQ(read_disk_raw(path().c_str(), order, world.data(), 65536), 0) << kind.name;
-            EXPECT_TRUE(std::equal(world.begin(), world.end(), image.begin())) << kind.name;
+            EXPECT_EQ(read_disk_raw(path().c_str(), asked, world.data(), 65536), 0) << name;
+            EXPECT_TRUE(std::equal(world.begin(), world.end(), image.begin())) << name;
         }
-        if (referee && kind.floptool_as != nullptr) {
-            ASSERT_TRUE(
-                floptool(std::string(kind.floptool_as) + " a2_16sect_dos", path(), converted))
-                << kind.name;
-            EXPECT_TRUE(test_support::read_file(converted) ==
+        if (referee && formats != nullptr) {
+            EXPECT_TRUE(floptool(formats, path(), (dir / "floptool.do").string()) ==
                         std::string(image.begin(), image.end()))
-                << kind.name << ": floptool reads our file otherwise";
+                << name << ": floptool reads our file otherwise";
         }
     }
     if (!referee)
@@ -95,34 +86,28 @@ TEST_F(DiskTest, RealFilesDecodeAsFloptoolReadsThem) {
     EXPECT_EQ(std::count(disk.decoded->state.begin(), disk.decoded->state.end(), sector_good), 560);
     EXPECT_EQ(disk.vtoc.release * 0x100 + disk.vtoc.volume, 0x3FE);
     EXPECT_EQ(disk.vtoc.pairs_per_list * 0x100 + disk.vtoc.tracks_per_disk, 122 * 0x100 + 35);
-    int files = 0;
-    for (const catalog_sector* c = disk.catalog; c != nullptr; c = c->next)
-        files +=
-            static_cast<int>(std::count_if(c->entries.begin(), c->entries.end(),
-                                           [](const file_entry& e) { return e.sectors != 0; }));
-    EXPECT_EQ(files, 27);
-    ASSERT_EQ(find_file_entry(&disk, "APPLEVISION"), &disk.catalog->entries[4]);
-    EXPECT_EQ(disk.catalog->entries[4].type * 0x100 + disk.catalog->entries[4].sectors, 0x811A);
+    const file_entry& last = disk.catalog->next->next->next->entries[5]; // the 27th file
+    EXPECT_EQ(find_file_entry(&disk, "RETRIEVE TEXT"), &last);
+    EXPECT_EQ(last.type * 0x100 + last.sectors, 0x8203);
 
     const std::string two_img = test_support::read_file(formats / "dos33-disk.2mg");
     ASSERT_EQ(open_fixture(formats / "dos33-disk.2mg"), 0);
     EXPECT_EQ(disk.order, 1);
     EXPECT_TRUE(two_img.substr(64) == std::string(disk.data, disk.data + disk.size));
 
-    if (!has_floptool())
+    if (std::system(find_floptool) != 0)
         GTEST_SKIP() << "floptool not on PATH; skipping the WOZ files";
     // The WOZ System Master, and floptool's WOZ of our sample disk.
-    const std::string referee = (dir / "referee.do").string();
+    const std::string master = (formats / "dos33master_2.woz").string();
     const std::string ours = (dir / "ours.woz").string();
+    const std::string referee =
+        floptool("auto a2_16sect_dos", master, (dir / "master.do").string());
     ASSERT_EQ(save_disk(&sample, path(), 1), 0);
-    ASSERT_TRUE(floptool("a2_16sect_dos woz", path(), ours));
-    ASSERT_TRUE(floptool("auto a2_16sect_dos", (formats / "dos33master_2.woz").string(), referee));
-    for (const auto& [woz, expected] : {std::pair{formats / "dos33master_2.woz", referee},
-                                        std::pair{std::filesystem::path(ours), path()}}) {
+    ASSERT_NE(floptool("a2_16sect_dos woz", path(), ours), "");
+    const std::string built = test_support::read_file(path());
+    for (const auto& [woz, expected] : {std::pair{master, referee}, std::pair{ours, built}}) {
         ASSERT_EQ(open_fixture(woz), 0) << out;
-        EXPECT_TRUE(test_support::read_file(expected) ==
-                    std::string(disk.data, disk.data + disk.size))
-            << woz;
+        EXPECT_TRUE(expected == std::string(disk.data, disk.data + disk.size)) << woz;
     }
 }
 
@@ -222,29 +207,25 @@ TEST(SurfaceRun, WozNibAnd2imgPairsDrawTheMapOfTheRawPair) {
     ASSERT_EQ(test_support::run_program(QARVEX_DEMO, {dir.path.string()}, dir.path).status, 0);
     const auto raw = test_support::run_qarvex({"-o", "raw.bmp"}, dir.path);
     ASSERT_EQ(raw.status, 0) << raw.out;
-    const struct {
-        const char* name;
-        bytes (*make)(const bytes& image);
-        const char* order; // asked for, and not heeded
-    } formats[] = {
+    // What, how it is made from a raw image, and the order asked for (and not heeded).
+    const std::tuple<const char*, bytes (*)(const bytes&), const char*> formats[] = {
         {"WOZ 2", [](const bytes& b) { return woz_file(b); }, "--po"},
         {"NIB", [](const bytes& b) { return nibble_file(b, nib_track_bytes); }, "--do"},
         {"2IMG", [](const bytes& b) { return two_img_file(b, 0); }, "--po"},
     };
-    for (const auto& format : formats) {
+    for (const auto& [name, make, order] : formats) {
         for (const auto& [from, to] :
              {std::pair{"KQboot.dsk", "program"}, {"kqvellmara.dsk", "world"}}) {
             const std::string dsk = test_support::read_file(dir / from);
-            ASSERT_EQ(save_bytes(format.make({dsk.begin(), dsk.end()}), (dir / to).string()), 0);
+            ASSERT_EQ(save_bytes(make({dsk.begin(), dsk.end()}), (dir / to).string()), 0);
         }
         const auto run = test_support::run_qarvex(
-            {format.order, "-d1", "program", "-d2", "world", "-o", "map.bmp", "--overwrite"},
-            dir.path);
-        EXPECT_EQ(run.status, raw.status) << format.name;
-        EXPECT_EQ(run.out, raw.out) << format.name;
+            {order, "-d1", "program", "-d2", "world", "-o", "map.bmp", "--overwrite"}, dir.path);
+        EXPECT_EQ(run.status, raw.status) << name;
+        EXPECT_EQ(run.out, raw.out) << name;
         EXPECT_TRUE(test_support::read_file(dir / "map.bmp") ==
                     test_support::read_file(dir / "raw.bmp"))
-            << format.name;
+            << name;
     }
 }
 #endif
