@@ -121,7 +121,7 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     const auto patched = [](bytes file, std::size_t at, const bytes& with) {
         std::copy(with.begin(), with.end(), file.begin() + static_cast<std::ptrdiff_t>(at));
         if (file[0] == 'W')
-            stamp_woz_crc(&file); // the CRC made right again
+            stamp_woz_crc(&file); // a WOZ file's CRC made right again
         return file;
     };
     const auto cut = [&](const char* id, std::size_t into) {
