@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/wait.h>
@@ -25,27 +26,23 @@ struct tool_result {
 
 inline std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+inline void write_file(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void write_file(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
-    write_file(path, std::string(bytes.begin(), bytes.end()));
+    write_file(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Quotes one argument for /bin/sh.
 inline std::string shell_quote(const std::string& text) {
     std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -54,13 +51,9 @@ inline std::string shell_quote(const std::string& text) {
 struct temp_dir {
     std::filesystem::path path;
     temp_dir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "qarvex-test-XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        const char* made = mkdtemp(buffer.data());
-        if (made != nullptr)
-            path = made;
+        std::string name = (std::filesystem::temp_directory_path() / "qarvex-test-XXXXXX").string();
+        if (mkdtemp(name.data()) != nullptr)
+            path = name;
     }
     ~temp_dir() {
         std::error_code ignored;
@@ -76,29 +69,20 @@ struct temp_dir {
 inline tool_result run_program(const std::string& program, const std::vector<std::string>& args,
                                const std::filesystem::path& dir,
                                const std::string* stdin_text = nullptr) {
-    const auto in_path = dir / ".stdin";
-    const auto out_path = dir / ".stdout";
-    const auto err_path = dir / ".stderr";
+    const auto in = dir / ".stdin", out = dir / ".stdout", err = dir / ".stderr";
     std::string command = "cd " + shell_quote(dir.string()) + " && " + shell_quote(program);
     for (const auto& arg : args)
         command += " " + shell_quote(arg);
-    if (stdin_text != nullptr) {
-        write_file(in_path, *stdin_text);
-        command += " <" + shell_quote(in_path.string());
-    } else {
-        command += " </dev/null";
-    }
-    command += " >" + shell_quote(out_path.string()) + " 2>" + shell_quote(err_path.string());
+    if (stdin_text != nullptr)
+        write_file(in, *stdin_text);
+    command += " <" + shell_quote(stdin_text != nullptr ? in.string() : "/dev/null") + " >" +
+               shell_quote(out.string()) + " 2>" + shell_quote(err.string());
     const int raw = std::system(command.c_str());
-    tool_result result;
-    if (raw != -1 && WIFEXITED(raw))
-        result.status = WEXITSTATUS(raw);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
+    tool_result result{raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out),
+                       read_file(err)};
     std::error_code ignored;
-    std::filesystem::remove(in_path, ignored);
-    std::filesystem::remove(out_path, ignored);
-    std::filesystem::remove(err_path, ignored);
+    for (const auto& file : {in, out, err})
+        std::filesystem::remove(file, ignored);
     return result;
 }
 
