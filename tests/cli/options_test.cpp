@@ -1,6 +1,6 @@
-// The command line as a user meets it: the built tool run in a directory of
-// its own, with every parsing outcome checked for its exact output, an empty
-// standard error and its exit status.
+// The command line as a user meets it: the built tool run in an empty
+// directory, with every parsing outcome checked for its exact output, an empty
+// standard error and status 1.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,10 +10,7 @@
 
 namespace {
 
-using test_support::run_qarvex;
-using test_support::temp_dir;
-
-const char* const usage_text =
+const std::string usage_text =
     "usage: qarvex [options]\n"
     "option:\n"
     "        -d1|--disk1|--program-disk   DISK-IMG\n"
@@ -34,76 +31,50 @@ const char* const usage_text =
     "           --overwrite          overwrite output file\n"
     "        -?|--help               print usage\n";
 
-// Runs the tool and checks that it ended with status 1, printed exactly
-// `expected` and nothing on standard error.
-void expect_refused(const std::vector<std::string>& args, const std::string& expected) {
-    temp_dir dir;
-    const auto result = run_qarvex(args, dir.path);
-    EXPECT_EQ(result.status, 1) << args.back();
-    EXPECT_EQ(result.out, expected) << args.back();
-    EXPECT_EQ(result.err, "");
+// What a run that got past the options prints with no disk in the folder.
+std::string no_program_disk(const std::string& name = "KQboot.dsk") {
+    return "open error '" + name + "'\nerror: read disk image '" + name +
+           "'\nerror: read shapes from disk image\n";
 }
 
-TEST(CommandLine, HelpPrintsTheUsageTextAndEndsTheRun) {
-    expect_refused({"-?"}, usage_text);
-    expect_refused({"--help"}, usage_text);
-    // Options before it are parsed but nothing is read.
-    expect_refused({"--po", "-o", "out.bmp", "-B", "-?"}, usage_text);
-    // An unknown option before it ends the run first.
-    expect_refused({"--bogus", "--help"}, "error: unknown option '--bogus'\n");
-    // Options are compared whole and case-sensitively.
-    expect_refused({"-HELP"}, "error: unknown option '-HELP'\n");
-    expect_refused({"--help=1"}, "error: unknown option '--help=1'\n");
-    expect_refused({"-"}, "error: unknown option '-'\n");
+TEST(CommandLine, EveryOutcomeHasItsExactLines) {
+    const std::string no_disk = "error: no disk image name\n";
+    const std::pair<std::vector<std::string>, std::string> runs[] = {
+        {{}, no_program_disk()},
+        // Help ends the run: options before it are parsed, an unknown one first.
+        {{"-?"}, usage_text},
+        {{"--po", "-o", "out.bmp", "-B", "--help"}, usage_text},
+        {{"--bogus", "--help"}, "error: unknown option '--bogus'\n"},
+        // Options are compared whole and case-sensitively.
+        {{"-HELP"}, "error: unknown option '-HELP'\n"},
+        {{"--help=1"}, "error: unknown option '--help=1'\n"},
+        {{"-"}, "error: unknown option '-'\n"},
+        {{"-d1"}, no_disk},
+        {{"--vellmarra-disk"}, no_disk},
+        {{"-s"}, "error: no bitmap name\n"},
+        {{"-B", "-o"}, "error: no output name\n"},
+        {{"-p"}, "error: no phase value\n"},
+        // A value is the next argument unchanged ("-B" is the program disk);
+        // plain words are reported and skipped.
+        {{"map", "-d1", "-B", ""},
+         "error: illegal parameter 'map'\nerror: illegal parameter ''\n" + no_program_disk("-B")},
+    };
+    for (const auto& [args, expected] : runs) {
+        test_support::temp_dir dir;
+        const auto result = test_support::run_qarvex(args, dir.path);
+        EXPECT_EQ(result.status, 1) << expected;
+        EXPECT_EQ(result.out + result.err, expected);
+    }
 }
 
-TEST(CommandLine, AMissingValueIsReported) {
-    expect_refused({"-d1"}, "error: no disk image name\n");
-    expect_refused({"--program-disk"}, "error: no disk image name\n");
-    expect_refused({"--vellmarra-disk"}, "error: no disk image name\n");
-    expect_refused({"-s"}, "error: no bitmap name\n");
-    expect_refused({"-B", "-o"}, "error: no output name\n");
-    expect_refused({"-p"}, "error: no phase value\n");
-}
-
-TEST(CommandLine, PhaseValuesMustBeWholeNumbersFromOneToEight) {
+TEST(CommandLine, PhaseValuesAreWholeNumbersFromOneToEightInAnyBase) {
+    test_support::temp_dir dir;
     for (const char* bad : {"0", "9", "08", "3x", "-1", "", "0x", "4294967295", "1.0", "three"}) {
-        expect_refused({"-p", bad}, std::string("error: illegal phase value: ") + bad + "\n");
+        const auto result = test_support::run_qarvex({"-p", bad}, dir.path);
+        EXPECT_EQ(result.out, std::string("error: illegal phase value: ") + bad + "\n");
     }
-    // Values that are taken: the run goes on to the program disk, which is
-    // missing here.
-    for (const char* good : {"1", "8", "010", "0x3", "0X8", " 3", "+2"}) {
-        temp_dir dir;
-        const auto result = run_qarvex({"-p", good}, dir.path);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out.find("illegal phase value"), std::string::npos) << good;
-        EXPECT_NE(result.out.find("error: read shapes from disk image\n"), std::string::npos)
-            << good;
-    }
-}
-
-TEST(CommandLine, ValuesAreTakenUnchangedAndPlainWordsAreSkipped) {
-    temp_dir dir;
-    // "-d1 -B" names a program disk called "-B"; "map" is not an option and
-    // the run goes on with it ignored.
-    const auto result = run_qarvex({"map", "-d1", "-B", ""}, dir.path);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out.rfind("error: illegal parameter 'map'\n", 0), 0u) << result.out;
-    EXPECT_NE(result.out.find("open error '-B'\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("error: illegal parameter ''\n"), std::string::npos);
-    EXPECT_NE(result.out.find("error: read disk image '-B'\n"), std::string::npos);
-    EXPECT_TRUE(result.out.ends_with("error: read shapes from disk image\n")) << result.out;
-    EXPECT_EQ(result.err, "");
-}
-
-TEST(CommandLine, NoArgumentsReadsTheDefaultDisks) {
-    temp_dir dir;
-    const auto result = run_qarvex({}, dir.path);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "open error 'KQboot.dsk'\n"
-                          "error: read disk image 'KQboot.dsk'\n"
-                          "error: read shapes from disk image\n");
-    EXPECT_EQ(result.err, "");
+    for (const char* good : {"1", "8", "010", "0x3", "0X8", " 3", "+2"})
+        EXPECT_EQ(test_support::run_qarvex({"-p", good}, dir.path).out, no_program_disk()) << good;
 }
 
 } // namespace
