@@ -58,22 +58,15 @@ bool is_picture(const std::string& bmp) {
 std::string listing(const fs::path& dir, bool with_bytes = false) {
     std::set<std::string> entries;
     for (const auto& entry : fs::directory_iterator(dir)) {
-        std::string line = entry.path().filename().string();
-        if (with_bytes && entry.is_regular_file())
-            line += " " + std::to_string(std::hash<std::string>{}(read_file(entry.path())));
-        entries.insert(line);
+        const bool hashed = with_bytes && entry.is_regular_file();
+        entries.insert(
+            entry.path().filename().string() +
+            (hashed ? " " + std::to_string(std::hash<std::string>{}(read_file(entry))) : ""));
     }
     std::string text;
     for (const auto& line : entries)
         text += (text.empty() ? "" : ", ") + line;
     return text;
-}
-
-// Runs qarvex through /bin/sh: script ends with an exec of "$0" "$@".
-tool_result run_in_shell(const std::string& script, std::vector<std::string> args,
-                         const fs::path& dir, const std::string* typed = nullptr) {
-    args.insert(args.begin(), {"-c", script, QARVEX_BINARY});
-    return run_program("/bin/sh", args, dir, typed);
 }
 
 // Answers typed at the question over an old file; "--overwrite" asks nothing.
@@ -124,7 +117,7 @@ TEST(OutputFile, PathsThatCannotBeWrittenFailWithTheirLines) {
     for (const auto& [output, lines] : cases) {
         run.args[5] = output;
         const std::string typed = "y\n";
-        const auto result = run_in_shell(script, run.args, run.dir.path, &typed);
+        const auto result = run_qarvex(run.args, run.dir.path, &typed, script);
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out + result.err, lines + "error: write bitmap file '" + output + "'\n");
         EXPECT_EQ(listing(run.dir.path, true), before);
@@ -209,8 +202,8 @@ TEST(OutputFile, ALinkStaysALinkAndModesStayAsTheyWere) {
     // run's umask, past a stale temporary file of an earlier run with its id.
     run.args[5] = "new.bmp";
     run.args.pop_back();
-    const auto fresh =
-        run_in_shell("umask 027; : >.qarvex-$$-0.tmp; exec \"$0\" \"$@\"", run.args, run.dir.path);
+    const auto fresh = run_qarvex(run.args, run.dir.path, nullptr,
+                                  "umask 027; : >.qarvex-$$-0.tmp; exec \"$0\" \"$@\"");
     EXPECT_EQ(fresh.status, 0);
     EXPECT_EQ(fresh.out + fresh.err, "");
     EXPECT_TRUE(is_picture(read_file(run.dir / "new.bmp")));
@@ -230,7 +223,8 @@ TEST(OutputFile, StandardOutputTakesThePicture) {
     const auto to_file = run_qarvex(run.args, run.dir.path);
     EXPECT_EQ(to_file.status, 0);
     EXPECT_TRUE(is_picture(to_file.out));
-    run_in_shell("{ \"$0\" \"$@\"; echo $? >status; } | cat >piped.bmp", run.args, run.dir.path);
+    run_qarvex(run.args, run.dir.path, nullptr,
+               "{ \"$0\" \"$@\"; echo $? >status; } | cat >piped.bmp");
     EXPECT_EQ(read_file(run.dir / "status"), "0\n");
     EXPECT_TRUE(is_picture(read_file(run.dir / "piped.bmp")));
     EXPECT_EQ(listing(run.dir.path), "piped.bmp, sheet.bmp, status, world.dsk");

@@ -38,9 +38,8 @@ std::string run_over_old_map(const test_support::temp_dir& dir, int order,
 #if !defined(__SANITIZE_ADDRESS__)
     script = "ulimit -v 262144; " + script;
 #endif
-    args.insert(args.begin(), {"-c", script, QARVEX_BINARY});
     args.insert(args.end(), {order == 2 ? "--po" : "--do", "-o", "map.bmp", "--overwrite"});
-    const auto result = test_support::run_program("/bin/sh", args, dir.path);
+    const auto result = test_support::run_qarvex(args, dir.path, nullptr, script);
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(test_support::read_file(dir / "map.bmp") == "old map"); // no dump of a map
     return result.out + result.err;

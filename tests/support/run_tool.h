@@ -86,11 +86,15 @@ inline tool_result run_program(const std::string& program, const std::vector<std
     return result;
 }
 
-// Runs the built qarvex.
-inline tool_result run_qarvex(const std::vector<std::string>& args,
-                              const std::filesystem::path& dir,
-                              const std::string* stdin_text = nullptr) {
-    return run_program(QARVEX_BINARY, args, dir, stdin_text);
+// Runs the built qarvex; with a script, through /bin/sh -c script, where
+// "$0" "$@" are qarvex and its arguments.
+inline tool_result run_qarvex(std::vector<std::string> args, const std::filesystem::path& dir,
+                              const std::string* stdin_text = nullptr,
+                              const std::string& script = "") {
+    if (script.empty())
+        return run_program(QARVEX_BINARY, args, dir, stdin_text);
+    args.insert(args.begin(), {"-c", script, QARVEX_BINARY});
+    return run_program("/bin/sh", args, dir, stdin_text);
 }
 
 // The folder of real Apple II disk images, or an empty path when it is absent.
