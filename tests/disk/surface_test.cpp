@@ -175,6 +175,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          ""},
         {"a world sector", damaged(3, 5, damage_kind::bad_byte), "",
          undecoded + "(03/05)" + of + "bad disk byte\n"},
+        {"an address naming sector 16 or more", damaged(3, 0, damage_kind::high_sector), "",
+         undecoded + "(03/00)" + of + "not found\n"},
         {"data for track 0 only", woz_file(image, {2, {}, {0}, {}}),
          undecoded + "(11/00)" + of + "no data for its track\n" + no_catalog,
          undecoded + "(01/00)" + of + "no data for its track\n"},

@@ -100,7 +100,9 @@ track_ring encode_track(const bytes& image, int track, int gap1, const surface_o
         } else {
             put(&ring, {0xD5, 0xAA, thirteen ? 0xB5 : 0x96});
             const int wrong = damaged(options, track, logical, damage_kind::bad_address) ? 1 : 0;
-            for (int v : {volume, track, physical, volume ^ track ^ physical ^ wrong})
+            const int named =
+                physical + (damaged(options, track, logical, damage_kind::high_sector) ? 16 : 0);
+            for (int v : {volume, track, named, volume ^ track ^ named ^ wrong})
                 put_four_and_four(&ring, v);
             put(&ring, {0xDE, 0xAA, 0xEB});
         }
