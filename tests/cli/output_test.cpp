@@ -300,7 +300,7 @@ TEST(OutputFile, StopSignalsAndRunsAtOnceLeaveTheOldMapOrAWholeOne) {
     run.run_into(blurred, "blurred.bmp");
     const std::string files = "KQboot.dsk, blurred.bmp, kqvellmara.dsk, map.bmp, ntsc.bmp";
     for (const int signal_number : {SIGINT, SIGTERM}) {
-        // Early in the write (after the first 1 MiB), half-way, near its end.
+        // Early in the write (its first bytes), half-way, near its end.
         for (const std::uintmax_t at : {16, 88 << 20, 168 << 20}) {
             write_file(run.map, old_bytes);
             const pid_t pid = run.start(run.args);
