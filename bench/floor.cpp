@@ -1,8 +1,9 @@
 // The floor of a qarvex run: only the work no run of that mode can avoid.
 // It allocates and zeroes the same picture buffers as the tool (the 4-bit map,
 // and for the NTSC decode also its 24-bit picture), through the tool's own
-// allocator, and writes a file of the output's size. The benchmark compares
-// whole runs of the tool with this.
+// allocator, and writes a file of the output's size beside the output, then
+// renames it over the output, as every run replaces a map whole. The
+// benchmark compares whole runs of the tool with this.
 //
 //   floor plain|blur|ntsc OUTPUT
 #include <cstdint>
@@ -19,17 +20,26 @@ constexpr std::size_t header_bytes = 14 + 40;
 constexpr std::size_t palette_bytes = 16 * 4;
 
 // Headers (and palette) of zeros, then the pixel bytes: a file of the
-// output's size, 29,360,246 or 176,160,822 bytes.
+// output's size, 29,360,246 or 176,160,822 bytes, written as path + ".floor"
+// and renamed over path (the rename of a C library that replaces a file: the
+// benchmark runs on Linux).
 int write_output(const char* path, std::size_t head_size, const std::uint8_t* pixels,
                  std::size_t size) {
     static const std::uint8_t head[header_bytes + palette_bytes] = {};
-    std::FILE* file = std::fopen(path, "wb");
+    char temp[4096];
+    if (std::snprintf(temp, sizeof temp, "%s.floor", path) >= static_cast<int>(sizeof temp))
+        return -1;
+    std::FILE* file = std::fopen(temp, "wb");
     if (file == nullptr)
         return -1;
     std::size_t written = std::fwrite(head, 1, head_size, file);
     written += std::fwrite(pixels, 1, size, file);
-    const int closed = std::fclose(file);
-    return written == head_size + size && closed == 0 ? 0 : -1;
+    const bool closed = std::fclose(file) == 0;
+    if (written != head_size + size || !closed || std::rename(temp, path) != 0) {
+        std::remove(temp);
+        return -1;
+    }
+    return 0;
 }
 
 } // namespace
