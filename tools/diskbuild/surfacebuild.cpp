@@ -21,7 +21,9 @@ constexpr int volume = 254;
 constexpr int gap2 = 6;
 constexpr int gap3 = 20;
 constexpr int sector_bytes = 14 + gap2 + 349 + gap3;
-constexpr int bit_track_gap1 = 40;
+// 41 sync bytes leave a bit track of 4 bits more than whole bytes: the
+// decoder reads a partial byte at the ring's end, inside a data field.
+constexpr int bit_track_gap1 = 41;
 constexpr std::uint8_t bit_timing = 32; // 4 us bit cells, in 125 ns ticks
 
 // clang-format off
