@@ -160,6 +160,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          woz_error + "(track 4: 53169 bits in a record of 6646 bytes)\n", "="},
         {"2IMG data ending inside track 15", patched(two_img_file(image, 0), 28, {0x00, 0xFF, 0}),
          "disk image size error\n" + no_catalog, "error: read '" + path() + "'\n"},
+        {"flux with no bit timing", patched(woz, 20 + 39, {0}), woz_error + "(INFO bit timing 0)\n",
+         "="},
         {"a 3.5-inch disk", patched(woz, 21, {2}),
          "3.5-inch disk '" + path() + "': only 5.25-inch disks can be read\n", "="},
         {"2IMG data past the end", patched(two_img_file(image, 0), 28, {1}),
