@@ -14,26 +14,6 @@ namespace {
 constexpr std::int32_t min_tracks = 18;
 constexpr long max_image_size = 0x7FFFFFFF; // size is held in 32 bits
 
-// A 2IMG file's sectors, as one item into disk->data, in the header's order.
-int load_two_img_sectors(disk_image* disk, std::FILE* file, const char* path,
-                         const image_layout* layout) {
-    disk->size = static_cast<std::int32_t>(layout->length);
-    disk->tracks = disk->size / track_size;
-    disk->order = layout->order;
-    disk->data = static_cast<std::uint8_t*>(
-        std::malloc(disk->size > 0 ? static_cast<std::size_t>(disk->size) : 1));
-    if (disk->data == nullptr) {
-        std::printf("memory exhaust!\n");
-        return -1;
-    }
-    if (read_file_at(file, layout->offset, static_cast<std::size_t>(disk->size), disk->data) < 0 ||
-        disk->size == 0) {
-        std::printf("read error '%s'\n", path);
-        return -1;
-    }
-    return 0;
-}
-
 // A surface decoded track by track into a DOS-order image of 35 tracks, with
 // what became of each sector kept for the readers.
 int decode_surface_image(disk_image* disk, std::FILE* file, const char* path,
@@ -46,10 +26,8 @@ int decode_surface_image(disk_image* disk, std::FILE* file, const char* path,
     const std::size_t path_size = std::strlen(path) + 1;
     if (disk->decoded != nullptr)
         disk->decoded->path = static_cast<char*>(std::malloc(path_size));
-    if (disk->data == nullptr || disk->decoded == nullptr || disk->decoded->path == nullptr) {
-        std::printf("memory exhaust!\n");
-        return -1;
-    }
+    if (disk->data == nullptr || disk->decoded == nullptr || disk->decoded->path == nullptr)
+        return print_memory_exhaust();
     std::memcpy(disk->decoded->path, path, path_size);
     for (int t = 0; t < decoded_tracks; ++t) {
         if (decode_surface_track(file, path, layout, t, disk->data + t * track_size,
@@ -60,7 +38,8 @@ int decode_surface_image(disk_image* disk, std::FILE* file, const char* path,
 }
 
 // Steps 2-8 of the open: the whole file read as one item into disk->data;
-// for a file recognised by its content, its sectors or its decoded surface.
+// for a file recognised by its content, its 2IMG sectors or its decoded
+// surface.
 int load_image_bytes(disk_image* disk, const char* path) {
     file_owner in(open_file(path, "rb"));
     if (in.file == nullptr) {
@@ -77,30 +56,30 @@ int load_image_bytes(disk_image* disk, const char* path) {
         std::printf("seek error '%s' (SEEK_END)\n", path);
         return -1;
     }
-    if (std::fseek(in.file, 0, SEEK_SET) != 0) {
-        std::printf("seek error '%s' (SEEK_SET)\n", path);
-        return -1;
-    }
     image_layout layout;
     if (read_image_layout(in.file, length, path, &layout) < 0)
         return -1;
-    if (layout.kind == image_kind::sectors)
-        return load_two_img_sectors(disk, in.file, path, &layout);
     if (layout.kind == image_kind::surface)
         return decode_surface_image(disk, in.file, path, &layout);
+    // A raw image is the whole file; a 2IMG file's sectors are the region
+    // its header names, in the order it names.
+    std::int64_t start = 0;
     disk->size = static_cast<std::int32_t>(length);
+    if (layout.kind == image_kind::sectors) {
+        start = layout.offset;
+        disk->size = static_cast<std::int32_t>(layout.length);
+        disk->order = layout.order;
+    }
     disk->tracks = disk->size / track_size;
-    if (std::fseek(in.file, 0, SEEK_SET) != 0) {
+    if (std::fseek(in.file, static_cast<long>(start), SEEK_SET) != 0) {
         std::printf("seek error '%s' (SEEK_SET)\n", path);
         return -1;
     }
     // At least one byte, so that an empty file fails at the read, not here.
     disk->data = static_cast<std::uint8_t*>(
         std::malloc(disk->size > 0 ? static_cast<std::size_t>(disk->size) : 1));
-    if (disk->data == nullptr) {
-        std::printf("memory exhaust!\n");
-        return -1;
-    }
+    if (disk->data == nullptr)
+        return print_memory_exhaust();
     if (std::fread(disk->data, static_cast<std::size_t>(disk->size), 1, in.file) != 1) {
         std::printf("read error '%s'\n", path);
         return -1;

@@ -8,12 +8,19 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "disk/disk.h"
 
 inline constexpr int sector_size = 256;
 inline constexpr int sectors_per_track = 16;
 inline constexpr int track_size = sector_size * sectors_per_track;
+
+// The disk layer's line for an allocation that failed; -1.
+inline int print_memory_exhaust() {
+    std::printf("memory exhaust!\n");
+    return -1;
+}
 
 // Byte offset in the image of logical (track, sector) under the record's
 // sector map, or -1 when the sector doesn't lie wholly in the image. The

@@ -141,10 +141,8 @@ int walk_catalog(disk_image* disk, int cut_loops) {
         if (count >= max_catalog_sectors)
             return -1;
         auto* c = static_cast<catalog_sector*>(std::calloc(1, sizeof(catalog_sector)));
-        if (c == nullptr) {
-            std::printf("memory exhaust!\n");
-            return -1;
-        }
+        if (c == nullptr)
+            return print_memory_exhaust();
         if (last == nullptr)
             disk->catalog = c;
         else

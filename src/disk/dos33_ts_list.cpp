@@ -80,10 +80,8 @@ int read_ts_chain(const disk_image* disk, file_entry* entry, std::int32_t* disk_
         --chain_lists_left;
         --*disk_lists_left;
         auto* list = static_cast<ts_list*>(std::calloc(1, sizeof(ts_list)));
-        if (list == nullptr) {
-            std::printf("memory exhaust!\n");
-            return -1;
-        }
+        if (list == nullptr)
+            return print_memory_exhaust();
         if (last == nullptr)
             entry->ts_chain = list;
         else

@@ -31,11 +31,6 @@ struct track_buffers {
     }
 };
 
-int print_memory_exhaust() {
-    std::printf("memory exhaust!\n");
-    return -1;
-}
-
 // Reads the track's record and turns it into a run of disk bytes in
 // buffers->run, *count of them: a nibble ring and its first wrap_bytes again,
 // or what the shift register takes from a bit stream (a flux track's bits
