@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/image.h"
+#include "picture/picture.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 //   data offset   pixel rows, bottom row of the picture first, each filled with
 //                 zero bytes to a multiple of 4 bytes
 //
-// In memory a picture is the layout of image/image.h: top row first, one byte a
+// In memory a picture is the layout of picture/picture.h: top row first, one byte a
 // pixel for 1, 4 and 8 bits (the value in its low bits), the file's own bytes
 // for 16, 24 and 32 bits. Packing into bits happens only in the file.
 //
@@ -34,8 +34,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "image/image.h"
-#include "image/le_bytes.h"
+#include "picture/le_bytes.h"
+#include "picture/picture.h"
 
 // The file and information headers in memory, without the magic, field by
 // field in file order. Filled by create_bitmap_header or read_bitmap_header.

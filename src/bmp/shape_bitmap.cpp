@@ -6,7 +6,7 @@
 
 #include "bmp/bmp.h"
 #include "bmp/bmp_format.h"
-#include "image/file.h"
+#include "picture/file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "image/image.h"
+#include "picture/picture.h"
 
 struct run_settings {
     const char* program_disk; // borrowed from the argument list

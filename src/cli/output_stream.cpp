@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/file.h"
+#include "picture/file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "disk/surface.h"
-#include "image/file.h"
+#include "picture/file.h"
 
 namespace {
 

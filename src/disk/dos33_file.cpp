@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "disk/disk_internal.h"
-#include "image/le_bytes.h"
+#include "picture/le_bytes.h"
 
 namespace {
 

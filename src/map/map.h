@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "image/image.h"
+#include "picture/picture.h"
 
 // The world map: 256 x 256 tile numbers, one byte each.
 inline constexpr int map_tiles = 256; // tiles across and down

@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdint>
 
-#include "image/image.h"
+#include "picture/picture.h"
 
 // --- artifact colour -------------------------------------------------------------
 // In place: palette indices 0..15 by the plain rule (blur 0) or the blur rule.

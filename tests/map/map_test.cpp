@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "diskbuild.h"
-#include "image/le_bytes.h"
+#include "picture/le_bytes.h"
 #include "support/run_tool.h"
 
 using namespace test_support;

@@ -5,7 +5,7 @@
 // are marked for transparent huge pages, so the kernel maps it 2 MiB at a time:
 // 512 times fewer faults. Elsewhere, and where the advice is refused, the
 // block is simply used with small pages.
-#include "image/image.h"
+#include "picture/picture.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "image/file.h"
+#include "picture/file.h"
 
 #if defined(_WIN32)
 #include <cstdlib>
