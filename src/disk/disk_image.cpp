@@ -1,91 +1,26 @@
-// Loading a whole disk image into memory, settling its sector order, and
-// releasing the record with everything it owns. A file recognised by its
-// content is loaded from its 2IMG data or decoded from its surface.
+// Opening a disk image: the file loaded into memory, the size rule, the
+// sector order settled and the catalog and T/S lists read; releasing the
+// record with everything it owns; and the read of a sector that may not have
+// been decoded from a disk's surface.
+#include <algorithm>
+#include <array>
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "disk/surface.h"
-#include "picture/file.h"
+#include "disk/disk_internal.h"
 
 namespace {
 
 // An image needs 18 whole tracks: the catalog lives on track 17.
 constexpr std::int32_t min_tracks = 18;
-constexpr long max_image_size = 0x7FFFFFFF; // size is held in 32 bits
 
-// A surface decoded track by track into a DOS-order image of 35 tracks, with
-// what became of each sector kept for the readers.
-int decode_surface_image(disk_image* disk, std::FILE* file, const char* path,
-                         const image_layout* layout) {
-    disk->order = dos_order;
-    disk->size = decoded_tracks * track_size;
-    disk->tracks = decoded_tracks;
-    disk->data = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(disk->size)));
-    disk->decoded = static_cast<decoded_sectors*>(std::calloc(1, sizeof(decoded_sectors)));
-    const std::size_t path_size = std::strlen(path) + 1;
-    if (disk->decoded != nullptr)
-        disk->decoded->path = static_cast<char*>(std::malloc(path_size));
-    if (disk->data == nullptr || disk->decoded == nullptr || disk->decoded->path == nullptr)
-        return print_memory_exhaust();
-    std::memcpy(disk->decoded->path, path, path_size);
-    for (int t = 0; t < decoded_tracks; ++t) {
-        if (decode_surface_track(file, path, layout, t, disk->data + t * track_size,
-                                 disk->decoded->state.data() + t * sectors_per_track) < 0)
-            return -1;
-    }
-    return 0;
-}
-
-// Steps 2-8 of the open: the whole file read as one item into disk->data;
-// for a file recognised by its content, its 2IMG sectors or its decoded
-// surface.
-int load_image_bytes(disk_image* disk, const char* path) {
-    file_owner in(open_file(path, "rb"));
-    if (in.file == nullptr) {
-        std::printf("open error '%s'\n", path);
-        return -1;
-    }
-    if (std::fseek(in.file, 0, SEEK_END) != 0) {
-        std::printf("seek error '%s' (SEEK_END)\n", path);
-        return -1;
-    }
-    // A length that a 32-bit size can't hold counts as a failed seek to the end.
-    const long length = std::ftell(in.file);
-    if (length < 0 || length > max_image_size) {
-        std::printf("seek error '%s' (SEEK_END)\n", path);
-        return -1;
-    }
-    image_layout layout;
-    if (read_image_layout(in.file, length, path, &layout) < 0)
-        return -1;
-    if (layout.kind == image_kind::surface)
-        return decode_surface_image(disk, in.file, path, &layout);
-    // A raw image is the whole file; a 2IMG file's sectors are the region
-    // its header names, in the order it names.
-    std::int64_t start = 0;
-    disk->size = static_cast<std::int32_t>(length);
-    if (layout.kind == image_kind::sectors) {
-        start = layout.offset;
-        disk->size = static_cast<std::int32_t>(layout.length);
-        disk->order = layout.order;
-    }
-    disk->tracks = disk->size / track_size;
-    if (std::fseek(in.file, static_cast<long>(start), SEEK_SET) != 0) {
-        std::printf("seek error '%s' (SEEK_SET)\n", path);
-        return -1;
-    }
-    // At least one byte, so that an empty file fails at the read, not here.
-    disk->data = static_cast<std::uint8_t*>(
-        std::malloc(disk->size > 0 ? static_cast<std::size_t>(disk->size) : 1));
-    if (disk->data == nullptr)
-        return print_memory_exhaust();
-    if (std::fread(disk->data, static_cast<std::size_t>(disk->size), 1, in.file) != 1) {
-        std::printf("read error '%s'\n", path);
-        return -1;
-    }
-    return 0;
-}
+// The cause named in the line about a sector that can't be read, by
+// sector_state.
+constexpr std::array<const char*, sector_good + 1> state_causes = {
+    "no data for its track", "not found",    "13-sector track", "no data field",
+    "bad disk byte",         "bad checksum", "decoded"};
 
 // Reads the catalog in the order asked for, or detects the order: DOS 3.3
 // first, then ProDOS. Detection can pick DOS order for a ProDOS image, since
@@ -115,8 +50,18 @@ int open_disk_image(disk_image* disk, const char* path, int order, int cut_loops
     std::memset(disk, 0, sizeof *disk); // padding included: an all-zero record
     disk->order = order;
     disk->sector_map = &dos_sector_map;
-    if (load_image_bytes(disk, path) < 0)
+    load_fault fault{};
+    if (load_disk_image(disk, path, &fault) < 0) {
+        if (fault == load_fault::open)
+            std::printf("open error '%s'\n", path);
+        else if (fault == load_fault::size)
+            std::printf("seek error '%s' (SEEK_END)\n", path);
+        else if (fault == load_fault::seek)
+            std::printf("seek error '%s' (SEEK_SET)\n", path);
+        else if (fault == load_fault::read)
+            std::printf("read error '%s'\n", path);
         return -1;
+    }
     if (disk->tracks < min_tracks) {
         std::printf("disk image size error\n");
         std::printf("can't get catalog '%s'\n", path);
@@ -147,4 +92,19 @@ void release_disk_image(disk_image* disk, int free_record) {
         return;
     }
     std::memset(disk, 0, sizeof *disk); // padding included: an all-zero record
+}
+
+std::int32_t locate_read_sector(const disk_image* disk, int track, int sector, int bytes) {
+    const std::int32_t offset = locate_sector(disk, track, sector, bytes);
+    if (offset < 0 || disk->decoded == nullptr)
+        return offset;
+    const auto index = static_cast<std::size_t>(offset / sector_size);
+    assert(index < disk->decoded->state.size()); // a decoded image is 35 tracks
+    const std::uint8_t state = disk->decoded->state[index];
+    if (state == sector_good)
+        return offset;
+    std::printf("can't decode track/sector (%02X/%02X) of '%s': %s\n", static_cast<unsigned>(track),
+                static_cast<unsigned>(sector), disk->decoded->path,
+                state_causes[std::min<std::size_t>(state, sector_good)]);
+    return sector_undecoded;
 }

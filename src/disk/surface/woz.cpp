@@ -1,11 +1,12 @@
-// WOZ 1 and WOZ 2 files: the walk over their chunks, the CRC-32 over the
-// file, the checks of every field the decoder uses (all in check_woz_file,
-// before any track is sized or read), and flux tracks turned into bits.
+// WOZ 1 and WOZ 2 files in memory: the walk over their chunks, the CRC-32
+// over the file, the checks of every field the decoder uses (all in
+// check_woz_file, before any track is decoded), and flux tracks turned into
+// bits.
 #include <array>
 #include <cstdlib>
 #include <cstring>
 
-#include "disk/surface.h"
+#include "disk/surface/surface.h"
 #include "picture/le_bytes.h"
 
 namespace {
@@ -17,9 +18,10 @@ namespace {
 //      8      4   CRC-32 of every byte from offset 12 to the end; 0: not computed
 //     12      -   chunks, each an ID (4 characters), a data length (4) and the
 //                 data: INFO, TMAP and TRKS first, then META, WRIT, FLUX, ...
-constexpr std::int64_t header_size = 12;
+constexpr std::size_t header_size = 12;
+constexpr std::array<std::uint8_t, 4> signature = {0xFF, 0x0A, 0x0D, 0x0A};
 constexpr int crc_offset = 8;
-constexpr std::int64_t chunk_header_size = 8;
+constexpr std::size_t chunk_header_size = 8;
 constexpr int chunk_length_offset = 4;
 constexpr int max_chunks = 64; // a WOZ file has four or five
 
@@ -70,10 +72,10 @@ constexpr std::uint32_t woz1_bit_count = 6648;
 constexpr std::uint32_t woz2_records = 160;
 constexpr std::uint32_t woz2_record_size = 8;
 constexpr std::uint32_t woz2_records_size = woz2_records * woz2_record_size;
-constexpr std::int64_t block_size = 512;
+constexpr std::size_t block_size = 512;
 
 struct chunk {
-    std::int64_t data = -1; // offset of the data; -1 when the file has none
+    const std::uint8_t* data = nullptr; // null when the file has none
     std::uint32_t length = 0;
 };
 
@@ -83,18 +85,16 @@ struct woz_chunks {
 
 // Every chunk header in turn: each chunk's data must end inside the file.
 // The first INFO, TMAP, TRKS and FLUX are kept; others are skipped.
-int walk_chunks(std::FILE* file, std::int64_t size, const char* path, woz_chunks* chunks) {
-    std::int64_t at = header_size;
+int walk_chunks(const std::uint8_t* file, std::size_t size, const char* path, woz_chunks* chunks) {
+    std::size_t at = header_size;
     for (int n = 0; at < size; ++n) {
         if (n == max_chunks)
             return print_format_error("WOZ", path, "more than %d chunks", max_chunks);
-        std::array<std::uint8_t, chunk_header_size> head;
         if (size - at < chunk_header_size)
             return print_format_error("WOZ", path, "chunk header cut short");
-        if (read_file_at(file, at, head.size(), head.data()) < 0)
-            return print_read_error(path);
-        const std::uint32_t length = get_le32(head.data() + chunk_length_offset);
-        const std::int64_t data = at + chunk_header_size;
+        const std::uint8_t* head = file + at;
+        const std::uint32_t length = get_le32(head + chunk_length_offset);
+        const std::size_t data = at + chunk_header_size;
         char id[5] = {}; // printable, for the line
         for (std::size_t i = 0; i < 4; ++i)
             id[i] = head[i] >= 0x20 && head[i] < 0x7F ? static_cast<char>(head[i]) : '?';
@@ -105,8 +105,8 @@ int walk_chunks(std::FILE* file, std::int64_t size, const char* path, woz_chunks
                        : std::strcmp(id, "TRKS") == 0 ? &chunks->trks
                        : std::strcmp(id, "FLUX") == 0 ? &chunks->flux
                                                       : nullptr;
-        if (known != nullptr && known->data < 0)
-            *known = chunk{data, length};
+        if (known != nullptr && known->data == nullptr)
+            *known = chunk{file + data, length};
         at = data + length;
     }
     return 0;
@@ -124,20 +124,13 @@ constexpr std::array<std::uint32_t, 256> crc_table = [] {
     return table;
 }();
 
-int check_crc(std::FILE* file, std::int64_t size, const char* path, std::uint32_t stored) {
+int check_crc(const std::uint8_t* file, std::size_t size, const char* path) {
+    const std::uint32_t stored = get_le32(file + crc_offset);
     if (stored == 0)
         return 0; // not computed
     std::uint32_t crc = 0xFFFFFFFFu;
-    std::array<std::uint8_t, 16384> block;
-    for (std::int64_t at = header_size; at < size;) {
-        const auto count = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), size - at));
-        if (read_file_at(file, at, count, block.data()) < 0)
-            return print_read_error(path);
-        for (std::size_t i = 0; i < count; ++i)
-            crc = crc_table[(crc ^ block[i]) & 0xFF] ^ (crc >> 8);
-        at += static_cast<std::int64_t>(count);
-    }
+    for (std::size_t i = header_size; i < size; ++i)
+        crc = crc_table[(crc ^ file[i]) & 0xFF] ^ (crc >> 8);
     crc ^= 0xFFFFFFFFu;
     if (crc != stored)
         return print_format_error("WOZ", path, "CRC-32 %08X, header says %08X",
@@ -145,49 +138,48 @@ int check_crc(std::FILE* file, std::int64_t size, const char* path, std::uint32_
     return 0;
 }
 
-// The data of a chunk of at least `need` bytes into out; -1 after the line.
-int read_chunk(std::FILE* file, const char* path, const chunk& c, const char* id,
-               std::uint32_t need, std::uint8_t* out) {
-    if (c.data < 0)
+// A chunk of at least `need` bytes; -1 after the line.
+int check_chunk(const char* path, const chunk& c, const char* id, std::uint32_t need) {
+    if (c.data == nullptr)
         return print_format_error("WOZ", path, "no %s chunk", id);
     if (c.length < need)
         return print_format_error("WOZ", path, "%s chunk of %u bytes, less than %u", id,
                                   static_cast<unsigned>(c.length), static_cast<unsigned>(need));
-    return read_file_at(file, c.data, need, out) < 0 ? print_read_error(path) : 0;
+    return 0;
 }
 
 // Track t from WOZ 1 record `index`: its bits lie in the record.
-int place_woz1_track(std::FILE* file, const char* path, const chunk& trks, int t,
+int place_woz1_track(const std::uint8_t* file, const char* path, const chunk& trks, int t,
                      std::uint32_t index, track_record* track) {
     if ((index + 1) * woz1_record_size > trks.length)
         return print_format_error("WOZ", path, "track %d record outside the TRKS chunk", t);
-    const std::int64_t record = trks.data + index * woz1_record_size;
-    std::array<std::uint8_t, 2> count;
-    if (read_file_at(file, record + woz1_bit_count, count.size(), count.data()) < 0)
-        return print_read_error(path);
-    const std::uint32_t bits = get_le16(count.data());
+    const std::uint8_t* record = trks.data + index * woz1_record_size;
+    const std::uint32_t bits = get_le16(record + woz1_bit_count);
     if (bits > woz1_bits_size * 8)
         return print_format_error("WOZ", path, "track %d: %u bits in a record of %u bytes", t,
                                   static_cast<unsigned>(bits),
                                   static_cast<unsigned>(woz1_bits_size));
     if (bits > 0)
-        *track = track_record{record, (bits + 7) / 8, bits, track_coding::bits};
+        *track = track_record{static_cast<std::size_t>(record - file), (bits + 7) / 8, bits,
+                              track_coding::bits};
     return 0;
 }
 
 // Track t from WOZ 2 record `index` (flux when FLUX names it): its blocks lie
 // in the TRKS chunk, after the records, and its count fits in them.
-int place_woz2_track(const char* path, const chunk& trks, const std::uint8_t* records, int t,
+int place_woz2_track(const std::uint8_t* file, const char* path, const chunk& trks, int t,
                      std::uint32_t index, bool flux, track_record* track) {
     if (index >= woz2_records)
         return print_format_error("WOZ", path, "track %d record outside the TRKS chunk", t);
-    const std::uint8_t* record = records + index * woz2_record_size;
-    const std::int64_t start = get_le16(record) * block_size;
-    const std::int64_t bytes = get_le16(record + 2) * block_size;
+    const std::uint8_t* record = trks.data + index * woz2_record_size;
+    const std::size_t start = get_le16(record) * block_size;
+    const std::size_t bytes = get_le16(record + 2) * block_size;
     const std::uint32_t count = get_le32(record + 4);
     if (bytes == 0 || count == 0)
         return 0; // an empty record: no data for the track
-    if (start < trks.data + woz2_records_size || bytes > trks.data + trks.length - start)
+    const auto trks_start = static_cast<std::size_t>(trks.data - file);
+    if (start < trks_start + woz2_records_size || start > trks_start + trks.length ||
+        bytes > trks_start + trks.length - start)
         return print_format_error("WOZ", path, "track %d record outside the TRKS chunk", t);
     if (bytes > max_track_bytes)
         return print_format_error("WOZ", path, "track %d record of %lld bytes, more than %u", t,
@@ -229,22 +221,24 @@ std::uint32_t convert_flux(const std::uint8_t* flux, std::uint32_t count, std::u
 
 } // namespace
 
-int check_woz_file(std::FILE* file, std::int64_t size, const char* path, bool woz2,
-                   image_layout* layout) {
-    std::array<std::uint8_t, header_size> header;
+bool is_woz_file(const std::uint8_t* file, std::size_t size) {
+    return size >= 8 && std::memcmp(file, "WOZ", 3) == 0 && (file[3] == '1' || file[3] == '2') &&
+           std::memcmp(file + 4, signature.data(), signature.size()) == 0;
+}
+
+int check_woz_file(const std::uint8_t* file, std::size_t size, const char* path,
+                   surface_layout* layout) {
+    const bool woz2 = file[3] == '2';
     if (size < header_size)
         return print_format_error("WOZ", path, "header cut short");
-    if (read_file_at(file, 0, header.size(), header.data()) < 0)
-        return print_read_error(path);
     woz_chunks chunks;
-    if (walk_chunks(file, size, path, &chunks) < 0 ||
-        check_crc(file, size, path, get_le32(header.data() + crc_offset)) < 0)
+    if (walk_chunks(file, size, path, &chunks) < 0 || check_crc(file, size, path) < 0)
         return -1;
 
     // Every field that decides what is read, checked before any track is read.
-    std::array<std::uint8_t, info_size> info;
-    if (read_chunk(file, path, chunks.info, "INFO", info_size, info.data()) < 0)
+    if (check_chunk(path, chunks.info, "INFO", info_size) < 0)
         return -1;
+    const std::uint8_t* info = chunks.info.data;
     const std::uint8_t version = info[info_version];
     const std::uint8_t disk_type = info[info_disk_type];
     if (version == 0)
@@ -256,36 +250,28 @@ int check_woz_file(std::FILE* file, std::int64_t size, const char* path, bool wo
     if (disk_type != five_inch_disk)
         return print_format_error("WOZ", path, "INFO disk type %u",
                                   static_cast<unsigned>(disk_type));
-    const bool has_flux = woz2 && version >= 3 && get_le16(info.data() + info_flux_block) != 0;
+    const bool has_flux = woz2 && version >= 3 && get_le16(info + info_flux_block) != 0;
     const std::uint32_t timing = version >= 2 ? info[info_bit_timing] : standard_bit_timing;
     if (has_flux && timing == 0)
         return print_format_error("WOZ", path, "INFO bit timing 0");
-    std::array<std::uint8_t, map_size> tmap;
-    std::array<std::uint8_t, map_size> flux_map;
-    flux_map.fill(no_record);
-    if (read_chunk(file, path, chunks.tmap, "TMAP", map_size, tmap.data()) < 0 ||
-        (has_flux && read_chunk(file, path, chunks.flux, "FLUX", map_size, flux_map.data()) < 0))
-        return -1;
-    std::array<std::uint8_t, woz2_records_size> records{};
-    if (read_chunk(file, path, chunks.trks, "TRKS", woz2 ? woz2_records_size : 0, records.data()) <
-        0)
+    if (check_chunk(path, chunks.tmap, "TMAP", map_size) < 0 ||
+        (has_flux && check_chunk(path, chunks.flux, "FLUX", map_size) < 0) ||
+        check_chunk(path, chunks.trks, "TRKS", woz2 ? woz2_records_size : 0) < 0)
         return -1;
 
     layout->bit_timing = timing;
     for (int t = 0; t < decoded_tracks; ++t) {
         const auto entry = static_cast<std::size_t>(t * entries_per_track);
-        const bool flux = flux_map[entry] != no_record;
-        const std::uint8_t index = flux ? flux_map[entry] : tmap[entry];
+        const bool flux = has_flux && chunks.flux.data[entry] != no_record;
+        const std::uint8_t index = flux ? chunks.flux.data[entry] : chunks.tmap.data[entry];
         track_record* track = &layout->tracks[static_cast<std::size_t>(t)];
         if (index == no_record)
             continue;
-        const int placed =
-            woz2 ? place_woz2_track(path, chunks.trks, records.data(), t, index, flux, track)
-                 : place_woz1_track(file, path, chunks.trks, t, index, track);
+        const int placed = woz2 ? place_woz2_track(file, path, chunks.trks, t, index, flux, track)
+                                : place_woz1_track(file, path, chunks.trks, t, index, track);
         if (placed < 0)
             return -1;
     }
-    layout->kind = image_kind::surface;
     return 0;
 }
 

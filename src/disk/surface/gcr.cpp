@@ -1,11 +1,11 @@
-// The 16-sector track format: the drive's shift register that turns a bit
-// stream into disk bytes, and the address and data fields found in a run of
+// The 16-sector track format: the drive's latch that turns a bit stream into
+// disk bytes, and the address and data fields found in a run of
 // disk bytes, with their 4-and-4 and 6-and-2 codes.
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "disk/surface.h"
+#include "disk/surface/surface.h"
 
 namespace {
 
@@ -61,35 +61,6 @@ constexpr std::array<std::uint8_t, 256> six_and_two_values = [] {
 constexpr std::array<int, 16> logical_of_physical = {0,  7, 14, 6, 13, 5, 12, 4,
                                                      11, 3, 10, 2, 9,  1, 8,  15};
 
-// The drive's shift register fed four bits of a bit stream, the highest
-// first: for each register value before them (0 to 127: a value with bit 7
-// set has been taken) the value after them and the disk byte taken, 0 for
-// none. A taken byte leaves the register empty, and an empty register takes
-// eight bits to fill, so one stream byte gives at most one disk byte.
-struct shift_step {
-    std::uint8_t after;
-    std::uint8_t taken;
-};
-constexpr std::array<std::array<shift_step, 16>, 128> shift_steps = [] {
-    std::array<std::array<shift_step, 16>, 128> steps{};
-    for (unsigned before = 0; before < 128; ++before) {
-        for (unsigned bits = 0; bits < 16; ++bits) {
-            unsigned shift_register = before;
-            unsigned taken = 0;
-            for (int k = 3; k >= 0; --k) {
-                shift_register = shift_register << 1 | ((bits >> k) & 1u);
-                if ((shift_register & 0x80) != 0) {
-                    taken = shift_register;
-                    shift_register = 0;
-                }
-            }
-            steps[before][bits] = {static_cast<std::uint8_t>(shift_register),
-                                   static_cast<std::uint8_t>(taken)};
-        }
-    }
-    return steps;
-}();
-
 bool is_mark(const std::uint8_t* p, std::uint8_t third) {
     return p[0] == mark_first && p[1] == mark_second && p[2] == third;
 }
@@ -142,23 +113,18 @@ sector_state read_data_field(const std::uint8_t* bytes, std::size_t count, std::
 } // namespace
 
 std::size_t read_disk_bytes(const std::uint8_t* bits, std::uint32_t bit_count, std::uint8_t* out) {
+    // The latch shifts each bit in at the bottom; once bit 7 is set it holds a
+    // disk byte, which is taken and the latch cleared. So zeros between bytes
+    // are skipped, and each byte taken needs at least eight bits.
     std::size_t count = 0;
-    unsigned shift_register = 0;
+    unsigned latch = 0;
     // One turn, then on from the ring's start past its end.
     for (const std::uint32_t turn : {bit_count, std::min(bit_count, wrap_bytes * 8)}) {
-        const std::uint32_t whole_bytes = turn / 8;
-        for (std::uint32_t i = 0; i < whole_bytes; ++i) {
-            const shift_step high = shift_steps[shift_register][bits[i] >> 4];
-            const shift_step low = shift_steps[high.after][bits[i] & 15];
-            shift_register = low.after;
-            out[count] = high.taken | low.taken; // out has room for one more than it gets
-            count += (high.taken | low.taken) != 0 ? 1 : 0;
-        }
-        for (std::uint32_t i = whole_bytes * 8; i < turn; ++i) {
-            shift_register = shift_register << 1 | ((bits[i >> 3] >> (7 - (i & 7))) & 1u);
-            if ((shift_register & 0x80) != 0) {
-                out[count++] = static_cast<std::uint8_t>(shift_register);
-                shift_register = 0;
+        for (std::uint32_t i = 0; i < turn; ++i) {
+            latch = latch << 1 | ((bits[i >> 3] >> (7 - (i & 7))) & 1u);
+            if ((latch & 0x80) != 0) {
+                out[count++] = static_cast<std::uint8_t>(latch);
+                latch = 0;
             }
         }
     }
