@@ -1,5 +1,6 @@
 // The DOS 3.3 volume table of contents and the catalog chain, decoded once
 // at open into records owned by the disk image.
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,9 +75,9 @@ constexpr int entry_sectors = 33;
 constexpr int first_catalog_track = 17;
 constexpr int first_catalog_sector = 15;
 // Catalog sectors lie on tracks 1 to 49; with the loop check no chain can
-// read more sectors than there are such addresses, plus the first read twice.
+// read more sectors than there are such addresses.
 constexpr int max_catalog_track = 49;
-constexpr int max_catalog_sectors = max_catalog_track * sectors_per_track + 1;
+constexpr int max_catalog_sectors = max_catalog_track * sectors_per_track;
 
 void decode_vtoc(vtoc* v, const std::uint8_t* p) {
     v->reserved_00 = p[0x00];
@@ -138,8 +139,7 @@ int walk_catalog(disk_image* disk, int cut_loops) {
             last->next_sector = 0;
             return 0;
         }
-        if (count >= max_catalog_sectors)
-            return -1;
+        assert(count <= max_catalog_sectors); // the loop check bounds the chain
         auto* c = static_cast<catalog_sector*>(std::calloc(1, sizeof(catalog_sector)));
         if (c == nullptr)
             return print_memory_exhaust();
@@ -148,7 +148,7 @@ int walk_catalog(disk_image* disk, int cut_loops) {
         else
             last->next = c;
         last = c;
-        if (track < 1 || track > max_catalog_track)
+        if (track > max_catalog_track) // track 0 ends the chain above
             return -1;
         const std::int32_t offset = locate_read_sector(disk, track, sector);
         if (offset < 0)

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "disk/disk_fixture.h"
+#include "picture/le_bytes.h"
 #include "surfacebuild.h"
 
 namespace {
@@ -135,6 +136,25 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
                   static_cast<unsigned>(crc32_of(bad_crc.data() + 12, bad_crc.size() - 12)),
                   static_cast<unsigned>(crc32_of(woz.data() + 12, woz.size() - 12)));
 
+    bytes no_crc = woz;
+    no_crc[no_crc.size() - 1] ^= 0x20; // in META's text
+    std::fill_n(no_crc.begin() + 8, 4, 0);
+    bytes thirteen_mark_on_track_4 = nibble_file(image, nib_track_bytes);
+    const bytes address = {0xD5, 0xAA, 0x96};
+    *(std::search(thirteen_mark_on_track_4.begin() + 4 * nib_track_bytes,
+                  thirteen_mark_on_track_4.end(), address.begin(), address.end()) +
+      2) = 0xB5;
+    // A 2IMG file with (field, offset, length) of a comment or creator data
+    // and a byte after the data for a chunk there.
+    const auto two_img_with = [&](std::vector<std::uint32_t> chunks) {
+        bytes file = two_img_file(image, 0);
+        file.push_back('!');
+        for (std::size_t i = 0; i + 2 < chunks.size(); i += 3)
+            for (int k = 0; k < 2; ++k)
+                put_le32(&file[chunks[i] + 4 * static_cast<std::size_t>(k)], chunks[i + 1 + k]);
+        return file;
+    };
+    const std::string two_img_error = "2IMG error '" + path() + "' ";
     const std::string woz_error = "WOZ error '" + path() + "' ";
     const std::string thirteen =
         "13-sector disk '" + path() + "': only 16-sector disks can be read\n";
@@ -185,6 +205,21 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          undecoded + "(11/00)" + of + "no data for its track\n" + no_catalog,
          undecoded + "(01/00)" + of + "no data for its track\n"},
         {"an unread sector", damaged(20, 3, damage_kind::bad_byte), "", ""},
+        {"a missing data field", damaged(3, 5, damage_kind::no_data_field), "",
+         undecoded + "(03/05)" + of + "no data field\n"},
+        {"one 13-sector address on a 16-sector track", thirteen_mark_on_track_4, "",
+         undecoded + "(04/05)" + of + "not found\n"},
+        {"a WOZ 2 track of no blocks", patched(woz, 256 + 8 * 5 + 2, {0, 0}), "",
+         undecoded + "(05/00)" + of + "no data for its track\n"},
+        {"a CRC of 0: not computed", no_crc, "", ""},
+        {"2IMG data inside its header", patched(two_img_file(image, 0), 24, {63}),
+         two_img_error + "(data at 63, inside the 64-byte header)\n", "="},
+        {"2IMG data over its comment", two_img_with({32, 64 + 143359, 1}),
+         two_img_error + "(143360 bytes of data at 64 overlap the comment)\n", "="},
+        {"2IMG data over its creator data", two_img_with({40, 63, 2}),
+         two_img_error + "(143360 bytes of data at 64 overlap the creator data)\n", "="},
+        {"2IMG comment and creator data beside the data",
+         two_img_with({32, 64 + 143360, 1, 40, 63, 1}), "", ""},
     };
     for (const char* id : {"INFO", "TMAP", "TRKS", "FLUX", "META"})
         cases.push_back({std::string("a cut in ") + id, cut(id, 10),

@@ -97,6 +97,8 @@ track_ring encode_track(const bytes& image, int track, int gap1, const surface_o
     std::size_t ring_start = 0;
     for (int physical = 0; physical < sectors_per_track; ++physical) {
         const int logical = logical_of_physical[static_cast<std::size_t>(physical)];
+        if (damaged(options, track, logical, damage_kind::no_data_field))
+            put_sync(&ring, 349); // the ring keeps its size
         if (damaged(options, track, logical, damage_kind::no_address)) {
             put_sync(&ring, 14);
         } else {
@@ -116,6 +118,10 @@ track_ring encode_track(const bytes& image, int track, int gap1, const surface_o
             field.back() = field.back() == 0x96 ? 0x97 : 0x96;
         if (damaged(options, track, logical, damage_kind::bad_byte))
             field[100] = 0xD4;
+        if (damaged(options, track, logical, damage_kind::no_data_field)) {
+            put_sync(&ring, gap3); // the next address field comes right after
+            continue;
+        }
         put(&ring, {0xD5, 0xAA, 0xAD});
         for (std::uint8_t b : field)
             ring.push_back({b, false});

@@ -13,6 +13,7 @@ enum class damage_kind {
     bad_byte,        // a byte of the data field is not in the 6-and-2 table
     no_address,      // the sector's address field is left out
     bad_address,     // the sector's address field has a wrong checksum
+    no_data_field,   // the sector's data field is left out, its address field kept
     high_sector,     // the address field names sector 16 more than its own, checksum right
     thirteen_sector, // every address field of the track is marked D5 AA B5
 };

@@ -1,0 +1,230 @@
+// The 16-sector track format against bytes from outside this code: a sector
+// of the DOS 3.3 System Master as the drive's latch reads it from track 0 of
+// the real WOZ file, and the 256 bytes that the same disk's sector image holds
+// for it; the 6-and-2 table against the rules for disk bytes; the latch on a
+// ring; flux timings; and every cut of the real surface and 2IMG files.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
+#include <gtest/gtest.h>
+
+#include "disk/image_load.h"
+#include "support/run_tool.h"
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+bytes from_hex(const std::string& hex) {
+    bytes out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+// Track 0 of dos33master_2.woz through the latch, from its first address
+// field after the 100th disk byte to the end of that sector's data field:
+// D5 AA 96, volume 254, track 0, sector 1, checksum, DE AA EB; seven sync
+// bytes; D5 AA AD, 343 bytes, DE AA EB.
+const bytes real_sector =
+    from_hex("D5AA96FFFEAAAAAAABFFFFDEAAEBFFFFFFFFFFFFFFD5AAADA7E9DD96B6F4DC9D9ECEB9A7F7F3AE9FAEAC9"
+             "797E7F9B6DB"
+             "ECACD7D99AB5BADBE6EFCFDE97AEDBDDB2DBFEACB4B4CEAFE9E9D6DCA6DADC9ABBA7BD96BFACB49DD6DBB"
+             "4BEABB2AEAC"
+             "DFDBA69BA7AFD7F5CDBFBDAFB3B2D7F2F2F2FADFDACEFFE5E5D9CEFFE5DFE9FEF79AE7F6DDEBFADBEDFEF"
+             "EF7EDA7F5F5"
+             "FDAEB7BDE6EAAEB7A6B9B79DABD3BBACDBED9EAEB7D3AEB7BDE6EAAEB7D9A7A7A7F9CEFFF5B9B79DF3D9B"
+             "BB3F9EAAFB6"
+             "BDE5EAFEF3E7AFEF9AEFF5ABBADFE9DAEBEDF9DFE9FEFAE9EDDDEBFDDCF5BDD9DF9ABDFEDCEBAFB6CDE9E"
+             "CAFB6E5B9A6"
+             "A7F5F5E6E5ABA7B2E9BBACBABAFFE5E5EAFEBFCFBE9EFEEDEAF7BAA6E7E9DDBBAD9FDFDCAB9DDFDCA7B9E"
+             "7ECFEEBE6DB"
+             "F2FDE6AEBDEBE9A7A7B2DDDBECFDD3E6BAFFABBED3E6EAFAEAD39EF7BCF4D3B7F7EFB4EAE6FCAFFFFDF5D"
+             "6E7D9CEFFE7"
+             "E6A7CFBEBAB6CFBECDFCD6DDD9F7EAD3FDFBE9F4D3B7F3EBEAE6BAE5AFFF97DEAAEB");
+constexpr std::ptrdiff_t data_mark_at = 21;
+// Track 0, logical sector 7 (physical 1) of dos33-system-master.dsk.
+const bytes real_sector_bytes = from_hex("84488549A0028CF806A0048CF804A001B148AAA00FD148F01B8A48B14"
+                                         "8AA68489148BD8EC0A008BD8CC0DD8CC0D0F688"
+                                         "D0F868AABD8EC0BD8CC0A008BD8CC0486848688EF805DD8CC0D00388D"
+                                         "0EE08BD89C0A006B148993600C8C00AD0F6A003"
+                                         "B13C8547A002B148A010D148F006914828A000086A9005BD8AC0B003B"
+                                         "D8BC066352808D00BA00720003A88D0FAAEF805"
+                                         "A004B148205A3E28D011A447100DA01288D0FDE646D0F7E647D0F3A00"
+                                         "CB148F05AC904F0586A08B003200038A0308C78"
+                                         "05AEF8052044399024CE780510F3AD780448A96020953ECEF806F028A"
+                                         "9048DF804A900205A3E68205A3E4CBC3DA42ECC"
+                                         "7804F01CAD7804489820953E68CEF804");
+
+struct decoded_track {
+    std::array<std::uint8_t, 4096> data{};
+    std::array<std::uint8_t, 16> states{};
+};
+
+decoded_track decode(const bytes& run, int track = 0) {
+    decoded_track d;
+    d.states.fill(sector_not_found);
+    decode_track_bytes(run.data(), run.size(), track, d.data.data(), d.states.data());
+    return d;
+}
+
+bytes with(bytes b, std::ptrdiff_t at, const bytes& put, std::size_t erase = 0) {
+    b.erase(b.begin() + at, b.begin() + at + static_cast<std::ptrdiff_t>(erase));
+    b.insert(b.begin() + at, put.begin(), put.end());
+    return b;
+}
+
+} // namespace
+
+TEST(TrackFormat, RealSectorDecodesToTheBytesOfTheSectorImage) {
+    const decoded_track good = decode(real_sector);
+    EXPECT_EQ(good.states[7], sector_good);
+    EXPECT_EQ(std::count(good.states.begin(), good.states.end(), sector_not_found), 15);
+    EXPECT_TRUE(std::equal(real_sector_bytes.begin(), real_sector_bytes.end(),
+                           good.data.begin() + 7 * 256));
+
+    const auto data_end = data_mark_at + 3 + 343;
+    const std::pair<bytes, int> cases[] = {
+        {with(real_sector, 4, {0xFF}, 1), sector_not_found}, // volume 255: checksum wrong
+        {bytes(real_sector.begin(), real_sector.begin() + data_end), sector_good},
+        {bytes(real_sector.begin(), real_sector.begin() + data_end - 1), sector_not_found},
+        {bytes(real_sector.begin(), real_sector.begin() + data_mark_at + 2), sector_not_found},
+        {with(real_sector, data_mark_at + 103, {0xD4}, 1), sector_bad_byte},
+        {with(real_sector, data_end - 1, {0x96}, 1), sector_bad_checksum},
+        {with(real_sector, 15, {0xD5, 0xAA, 0x96}, 3), sector_no_data_field},
+        // The data mark is looked for in the 64 bytes after the address checksum.
+        {with(real_sector, 15, bytes(53, 0xFF)), sector_good},
+        {with(real_sector, 15, bytes(54, 0xFF)), sector_no_data_field},
+    };
+    for (const auto& [run, state] : cases)
+        EXPECT_EQ(decode(run).states[7], state) << run.size();
+    // The address field names track 0: on any other track it names nothing.
+    EXPECT_EQ(decode(real_sector, 1).states[7], sector_not_found);
+}
+
+TEST(TrackFormat, SixAndTwoTableHoldsEachValidDiskByteOnceInOrder) {
+    // A disk byte has bit 7 set, two adjacent one bits among bits 0-6 and at
+    // most one pair of adjacent zero bits; D5 and AA are kept for marks.
+    bytes valid;
+    for (int b = 0x80; b < 0x100; ++b) {
+        int zero_pairs = 0;
+        bool one_pair = false;
+        for (int k = 0; k < 7; ++k) {
+            zero_pairs += ((b >> k) & 3) == 0 ? 1 : 0;
+            one_pair |= k < 6 && ((b >> k) & 3) == 3;
+        }
+        if (zero_pairs <= 1 && one_pair && b != 0xD5 && b != 0xAA)
+            valid.push_back(static_cast<std::uint8_t>(b));
+    }
+    EXPECT_EQ(valid, bytes(six_and_two.begin(), six_and_two.end()));
+}
+
+TEST(TrackFormat, LatchSkipsSyncZerosAndReadsTheSectorAcrossTheRingsEnd) {
+    // 40 sync bytes (FF and two zero bits) and the real sector as bits, the
+    // ring starting 1001 bits into the data field.
+    std::vector<int> ring;
+    const auto put = [&](int byte, int zeros) {
+        for (int k = 7; k >= 0; --k)
+            ring.push_back((byte >> k) & 1);
+        ring.insert(ring.end(), static_cast<std::size_t>(zeros), 0);
+    };
+    for (int i = 0; i < 40; ++i)
+        put(0xFF, 2);
+    for (const std::uint8_t b : real_sector)
+        put(b, b == 0xFF ? 2 : 0);
+    std::rotate(ring.begin(), ring.begin() + 40 * 10 + data_mark_at * 8 + 1001, ring.end());
+    bytes bits((ring.size() + 7) / 8);
+    for (std::size_t i = 0; i < ring.size(); ++i)
+        bits[i / 8] |= static_cast<std::uint8_t>(ring[i] << (7 - i % 8));
+    bytes run(2 * bits.size() + 1);
+    const auto bit_count = static_cast<std::uint32_t>(ring.size());
+    run.resize(read_disk_bytes(bits.data(), bit_count, run.data()));
+    const decoded_track got = decode(run);
+    EXPECT_EQ(got.states[7], sector_good);
+    EXPECT_TRUE(
+        std::equal(real_sector_bytes.begin(), real_sector_bytes.end(), got.data.begin() + 7 * 256));
+}
+
+TEST(TrackFormat, FluxTimingsBecomeBitCells) {
+    const bytes long_gap(8224, 255); // 2,097,120 ticks before the next byte
+    bytes at_cap = long_gap, past_cap = long_gap;
+    at_cap.push_back(32);
+    past_cap.insert(past_cap.begin(), 200);
+    past_cap.push_back(33);
+    const struct {
+        bytes flux;
+        std::uint32_t timing;
+        std::string bits; // "*" + n: n - 1 zeros and a one
+    } cases[] = {
+        {{32, 64, 47, 48, 15, 16},
+         32,
+         "1"
+         "01"
+         "1"
+         "01"
+         "1"},                                            // to the nearest cell; 15: noise
+        {{255, 255, 10}, 32, std::string(15, '0') + "1"}, // 520 ticks: 255 carries on
+        {{255, 1, 255}, 32, "00000001"},                  // a last 255 ends nothing
+        {{10, 30}, 32, "1"},                              // noise counts toward the next
+        {at_cap, 1, "*2097152"},                          // the most bits a track gives
+        {past_cap, 1, "*200"},                            // flux beyond them is not read
+    };
+    for (const auto& c : cases) {
+        std::uint32_t count = 0;
+        std::uint8_t* bits = read_flux_bits(
+            c.flux.data(), static_cast<std::uint32_t>(c.flux.size()), c.timing, &count);
+        ASSERT_NE(bits, nullptr);
+        std::string expected = c.bits;
+        if (expected[0] == '*')
+            expected = std::string(std::stoul(expected.substr(1)) - 1, '0') + "1";
+        std::string got;
+        for (std::uint32_t i = 0; i < count; ++i)
+            got += (bits[i / 8] >> (7 - i % 8) & 1) != 0 ? '1' : '0';
+        EXPECT_TRUE(got == expected) << c.flux.size() << " bytes, " << count << " bits";
+        std::free(bits);
+    }
+}
+
+// Each real WOZ, NB2 and 2IMG file, cut at every byte (the bytes past the cut
+// made unreadable under AddressSanitizer), gives a layout and a decoded
+// surface, or a line.
+TEST(TrackFormat, EveryCutOfTheRealFilesGivesALineOrTheirSectors) {
+    const auto formats = std::filesystem::path(QARVEX_REAL_DISKS).parent_path() / "disk-formats";
+    if (!std::filesystem::is_directory(formats))
+        GTEST_SKIP() << "disk format fixtures not found at " << formats
+                     << " (set QARVEX_REAL_DISKS); skipping";
+    std::vector<std::uint8_t> image(35 * 4096), states(35 * 16);
+    for (const char* name : {"dos33master_2.woz", "dos33-master.nb2", "dos33-disk.2mg"}) {
+        const std::string file = test_support::read_file(formats / name);
+        auto* copy = static_cast<std::uint8_t*>(std::malloc(file.size()));
+        ASSERT_NE(copy, nullptr);
+        std::copy(file.begin(), file.end(), copy);
+        std::size_t silent = 0, decoded = 0;
+        testing::internal::CaptureStdout();
+        for (std::size_t n = file.size() + 1; n-- > 0;) {
+            if (n < file.size())
+                ASAN_POISON_MEMORY_REGION(copy + n, 1);
+            const long before = std::ftell(stdout);
+            image_layout layout;
+            int result = read_image_layout(copy, n, "cut", &layout);
+            if (result == 0 && layout.kind == image_kind::surface) {
+                result = decode_surface(copy, &layout.surface, "cut", image.data(), states.data());
+                decoded += result == 0 ? 1 : 0;
+            }
+            silent += result < 0 && std::ftell(stdout) == before ? 1 : 0;
+        }
+        testing::internal::GetCapturedStdout();
+        std::free(copy); // freeing takes back the poisoned bytes too
+        EXPECT_EQ(silent, 0u) << name;
+        EXPECT_EQ(decoded, std::string(name).find("2mg") == std::string::npos ? 1u : 0u) << name;
+    }
+}
