@@ -1,7 +1,8 @@
 // Apple II 5.25-inch disk images held in memory, their DOS 3.3 file system
 // (read only), and the raw read of a disk's first tracks.
 //
-// A disk image file is either a flat file of 256-byte sectors, 16 to a track
+// A disk image file, read whole and at most max_image_file_size bytes
+// (disk_internal.h), is either a flat file of 256-byte sectors, 16 to a track
 // (a raw image, in DOS 3.3 or ProDOS order), or a file recognised by its
 // content: a 2IMG file (sectors behind a header that names their order), or
 // the disk's surface as a WOZ file (bits or flux) or a NIB/NB2 file (nibbles),
@@ -144,6 +145,7 @@ int read_disk_file(disk_image* disk, const char* name, std::uint8_t* buffer, int
 int get_disk_file_size(disk_image* disk, const char* name, int* sectors);
 
 // --- raw read in logical sector order ---------------------------------------
-// The first size bytes of the image at path in logical order; 0 or -1. A
-// surface file has its tracks decoded one at a time, as far as size reaches.
+// The first size bytes of the image at path in logical order (a 2IMG file's or
+// a decoded surface's own order when it has one); 0 or -1. The image is
+// loaded whole, as open_disk_image loads it, but without the size rule.
 int read_disk_raw(const char* path, int order, std::uint8_t* buffer, int size);
