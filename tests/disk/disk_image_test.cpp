@@ -1,7 +1,9 @@
 // Opening images and releasing them, the catalog walk's link limits and loops,
 // and the sector orders: detection and the raw read.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "disk/disk_fixture.h"
 
@@ -26,6 +28,53 @@ TEST_F(DiskTest, SizeRuleOpenFailuresAndRelease) {
     auto* heap = static_cast<disk_image*>(std::calloc(1, sizeof(disk_image)));
     ASSERT_EQ(open_disk_image(heap, path().c_str(), 1, 0), 0);
     release_disk_image(heap, 1); // the sanitizer run checks that nothing leaks
+
+    // A file larger than any disk's image is refused before it is read; a
+    // directory can't be sized.
+    std::vector<std::uint8_t> world(65536);
+    const auto read_raw = [&](const std::string& at) {
+        return capture([&] { return read_disk_raw(at.c_str(), 1, world.data(), 65536); });
+    };
+    std::filesystem::resize_file(path(), 2147483647);
+    const std::string too_large =
+        "disk image too large '" + path() + "' (2147483647 bytes, more than 41944576)\n";
+    EXPECT_EQ(capture([&] { return open_disk_image(&disk, path().c_str(), 1, 0); }), -1);
+    EXPECT_EQ(out, too_large);
+    EXPECT_EQ(read_raw(path()), -1);
+    EXPECT_EQ(out, too_large);
+    std::filesystem::resize_file(path(), 41944576);
+    EXPECT_EQ(read_raw(path()), 0);
+    EXPECT_EQ(capture([&] { return open_disk_image(&disk, dir.path.c_str(), 1, 0); }), -1);
+    EXPECT_EQ(out, "seek error '" + dir.path.string() + "' (SEEK_END)\n");
+    EXPECT_EQ(read_raw(dir.path.string()), -1);
+    EXPECT_EQ(out, "error: read '" + dir.path.string() + "'\n");
+}
+
+TEST_F(DiskTest, EveryBitOfTheCatalogSectorFlippedGivesALineOrTheCatalog) {
+    ASSERT_EQ(save_disk(&sample, path(), 1), 0);
+    std::FILE* file = std::fopen(path().c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    const auto flip = [&](int bit) {
+        const long at = (17 * 16 + 15) * 256 + bit / 8;
+        std::fseek(file, at, SEEK_SET);
+        const int byte = std::fgetc(file);
+        std::fseek(file, at, SEEK_SET);
+        std::fputc(byte ^ (1 << bit % 8), file);
+        std::fflush(file);
+    };
+    int silent = 0;
+    testing::internal::CaptureStdout();
+    for (int bit = 0; bit < 256 * 8; ++bit) {
+        flip(bit);
+        const long before = std::ftell(stdout);
+        const int result = open_disk_image(&disk, path().c_str(), 1, 0);
+        silent += result < 0 && std::ftell(stdout) == before ? 1 : 0;
+        release_disk_image(&disk, 0);
+        flip(bit);
+    }
+    testing::internal::GetCapturedStdout();
+    std::fclose(file);
+    EXPECT_EQ(silent, 0);
 }
 
 TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {

@@ -74,7 +74,8 @@ TEST_F(DiskTest, EveryFormatDecodesToItsSectorsWhateverTheOrderAsked) {
 TEST_F(DiskTest, RealFilesDecodeAsFloptoolReadsThem) {
     const auto formats = std::filesystem::path(QARVEX_REAL_DISKS).parent_path() / "disk-formats";
     if (!std::filesystem::is_directory(formats))
-        GTEST_SKIP() << "disk format fixtures not found at " << formats << "; skipping";
+        GTEST_SKIP() << "disk format fixtures not found at " << formats
+                     << " (beside the CMake cache variable QARVEX_REAL_DISKS); skipping";
     const auto open_fixture = [&](const std::filesystem::path& file) {
         release_disk_image(&disk, 0);
         return capture([&] { return open_disk_image(&disk, file.string().c_str(), 2, 0); });
@@ -268,5 +269,22 @@ TEST(SurfaceRun, WozNibAnd2imgPairsDrawTheMapOfTheRawPair) {
                     test_support::read_file(dir / "raw.bmp"))
             << name;
     }
+    // ProDOS-order images from pipes, both disks: read whole and reordered in memory.
+    for (const auto& [from, to] :
+         {std::pair{"KQboot.dsk", "program.po"}, {"kqvellmara.dsk", "world.po"}}) {
+        const std::string dsk = test_support::read_file(dir / from);
+        std::string po = dsk;
+        for (std::size_t k = 0; k < dsk.size() / 256; ++k)
+            po.replace((k & ~std::size_t{15}) * 256 +
+                           static_cast<std::size_t>(prodos_sector_map[k % 16]) * 256,
+                       256, dsk, k * 256, 256);
+        test_support::write_file(dir / to, po);
+    }
+    const auto piped = test_support::run_qarvex(
+        {"--po", "-d1", "/dev/stdin", "-d2", "/dev/fd/3", "-o", "map.bmp", "--overwrite"}, dir.path,
+        nullptr, "cat world.po | { exec 3<&0; cat program.po | exec \"$0\" \"$@\"; }");
+    EXPECT_EQ(piped.status, 0) << piped.out;
+    EXPECT_TRUE(test_support::read_file(dir / "map.bmp") ==
+                test_support::read_file(dir / "raw.bmp"));
 }
 #endif

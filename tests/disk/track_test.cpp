@@ -201,7 +201,7 @@ TEST(TrackFormat, EveryCutOfTheRealFilesGivesALineOrTheirSectors) {
     const auto formats = std::filesystem::path(QARVEX_REAL_DISKS).parent_path() / "disk-formats";
     if (!std::filesystem::is_directory(formats))
         GTEST_SKIP() << "disk format fixtures not found at " << formats
-                     << " (set QARVEX_REAL_DISKS); skipping";
+                     << " (beside the CMake cache variable QARVEX_REAL_DISKS); skipping";
     std::vector<std::uint8_t> image(35 * 4096), states(35 * 16);
     for (const char* name : {"dos33master_2.woz", "dos33-master.nb2", "dos33-disk.2mg"}) {
         const std::string file = test_support::read_file(formats / name);

@@ -4,6 +4,7 @@
 // Each ends with its lines and status 1, and an old map stays as it was, even
 // with "--overwrite". Catalog loops and images cut short are the disk tests'.
 #include <cstdint>
+#include <filesystem>
 #include <utility>
 
 #include "bmp/bmp.h"
@@ -32,9 +33,9 @@ bytes bmp_header(std::uint32_t file_length, std::uint32_t offset, std::uint32_t 
 // "--overwrite", in 256 MiB of address space where a buffer sized from a
 // hostile file fails the run (not under AddressSanitizer, which reserves far more).
 std::string run_over_old_map(const test_support::temp_dir& dir, int order,
-                             std::vector<std::string> args) {
+                             std::vector<std::string> args, const std::string& feed = "") {
     test_support::write_file(dir / "map.bmp", "old map");
-    std::string script = "exec \"$0\" \"$@\"";
+    std::string script = feed + "exec \"$0\" \"$@\"";
 #if !defined(__SANITIZE_ADDRESS__)
     script = "ulimit -v 262144; " + script;
 #endif
@@ -112,6 +113,23 @@ TEST(HostileDisks, ListChainsAndPairsOffTheDisk) {
                 << "case " << i << ", order " << order;
         }
     }
+}
+
+// A file or a pipe larger than any image of a 5.25-inch disk is refused
+// before it is read, or as soon as the pipe has given more.
+TEST(HostileDisks, ImagesLargerThanAnyDiskAreRefusedBeforeTheyAreRead) {
+    const std::string no_disk = "error: read shapes from disk image\n";
+    test_support::temp_dir dir;
+    test_support::write_file(dir / "KQboot.dsk", "");
+    std::filesystem::resize_file(dir / "KQboot.dsk", 2147483647);
+    EXPECT_EQ(run_over_old_map(dir, 1, {}),
+              "disk image too large 'KQboot.dsk' (2147483647 bytes, more than 41944576)\n"
+              "error: read disk image 'KQboot.dsk'\n" +
+                  no_disk);
+    EXPECT_EQ(run_over_old_map(dir, 2, {"-d1", "/dev/stdin"}, "head -c 41944577 KQboot.dsk | "),
+              "disk image too large '/dev/stdin' (more than 41944576 bytes)\n"
+              "error: read disk image '/dev/stdin'\n" +
+                  no_disk);
 }
 
 // Each is refused before a buffer is sized from it: under the run's memory

@@ -110,5 +110,6 @@ inline std::filesystem::path real_disks() {
 #define REQUIRE_REAL_DISKS()                                                                       \
     do {                                                                                           \
         if (test_support::real_disks().empty())                                                    \
-            GTEST_SKIP() << "real disk images not found at " QARVEX_REAL_DISKS "; skipping";       \
+            GTEST_SKIP() << "real disk images not found at " QARVEX_REAL_DISKS                     \
+                            " (the CMake cache variable QARVEX_REAL_DISKS); skipping";             \
     } while (0)
