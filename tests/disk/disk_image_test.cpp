@@ -36,12 +36,9 @@ TEST_F(DiskTest, SizeRuleOpenFailuresAndRelease) {
         return capture([&] { return read_disk_raw(at.c_str(), 1, world.data(), 65536); });
     };
     std::filesystem::resize_file(path(), 2147483647);
-    const std::string too_large =
-        "disk image too large '" + path() + "' (2147483647 bytes, more than 41944576)\n";
-    EXPECT_EQ(capture([&] { return open_disk_image(&disk, path().c_str(), 1, 0); }), -1);
-    EXPECT_EQ(out, too_large);
     EXPECT_EQ(read_raw(path()), -1);
-    EXPECT_EQ(out, too_large);
+    EXPECT_EQ(out,
+              "disk image too large '" + path() + "' (2147483647 bytes, more than 41944576)\n");
     std::filesystem::resize_file(path(), 41944576);
     EXPECT_EQ(read_raw(path()), 0);
     EXPECT_EQ(capture([&] { return open_disk_image(&disk, dir.path.c_str(), 1, 0); }), -1);

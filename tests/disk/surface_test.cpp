@@ -7,7 +7,6 @@
 #include <tuple>
 
 #include "disk/disk_fixture.h"
-#include "picture/le_bytes.h"
 #include "surfacebuild.h"
 
 namespace {
@@ -145,16 +144,7 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     *(std::search(thirteen_mark_on_track_4.begin() + 4 * nib_track_bytes,
                   thirteen_mark_on_track_4.end(), address.begin(), address.end()) +
       2) = 0xB5;
-    // A 2IMG file with (field, offset, length) of a comment or creator data
-    // and a byte after the data for a chunk there.
-    const auto two_img_with = [&](std::vector<std::uint32_t> chunks) {
-        bytes file = two_img_file(image, 0);
-        file.push_back('!');
-        for (std::size_t i = 0; i + 2 < chunks.size(); i += 3)
-            for (int k = 0; k < 2; ++k)
-                put_le32(&file[chunks[i] + 4 * static_cast<std::size_t>(k)], chunks[i + 1 + k]);
-        return file;
-    };
+    const bytes two_img = two_img_file(image, 0);
     const std::string two_img_error = "2IMG error '" + path() + "' ";
     const std::string woz_error = "WOZ error '" + path() + "' ";
     const std::string thirteen =
@@ -213,14 +203,14 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
         {"a WOZ 2 track of no blocks", patched(woz, 256 + 8 * 5 + 2, {0, 0}), "",
          undecoded + "(05/00)" + of + "no data for its track\n"},
         {"a CRC of 0: not computed", no_crc, "", ""},
-        {"2IMG data inside its header", patched(two_img_file(image, 0), 24, {63}),
+        {"2IMG data inside its header", patched(two_img, 24, {63}),
          two_img_error + "(data at 63, inside the 64-byte header)\n", "="},
-        {"2IMG data over its comment", two_img_with({32, 64 + 143359, 1}),
+        {"2IMG data over its comment", patched(two_img, 32, {0x3F, 0x30, 2, 0, 1}),
          two_img_error + "(143360 bytes of data at 64 overlap the comment)\n", "="},
-        {"2IMG data over its creator data", two_img_with({40, 63, 2}),
+        {"2IMG data over its creator data", patched(two_img, 40, {63, 0, 0, 0, 2}),
          two_img_error + "(143360 bytes of data at 64 overlap the creator data)\n", "="},
         {"2IMG comment and creator data beside the data",
-         two_img_with({32, 64 + 143360, 1, 40, 63, 1}), "", ""},
+         patched(patched(two_img, 32, {0x40, 0x30, 2, 0, 1}), 40, {63, 0, 0, 0, 1}), "", ""},
     };
     for (const char* id : {"INFO", "TMAP", "TRKS", "FLUX", "META"})
         cases.push_back({std::string("a cut in ") + id, cut(id, 10),
@@ -272,12 +262,9 @@ TEST(SurfaceRun, WozNibAnd2imgPairsDrawTheMapOfTheRawPair) {
     // ProDOS-order images from pipes, both disks: read whole and reordered in memory.
     for (const auto& [from, to] :
          {std::pair{"KQboot.dsk", "program.po"}, {"kqvellmara.dsk", "world.po"}}) {
-        const std::string dsk = test_support::read_file(dir / from);
-        std::string po = dsk;
+        std::string po = test_support::read_file(dir / from), dsk = po;
         for (std::size_t k = 0; k < dsk.size() / 256; ++k)
-            po.replace((k & ~std::size_t{15}) * 256 +
-                           static_cast<std::size_t>(prodos_sector_map[k % 16]) * 256,
-                       256, dsk, k * 256, 256);
+            po.replace((k / 16 * 16 + prodos_sector_map[k % 16]) * 256, 256, dsk, k * 256, 256);
         test_support::write_file(dir / to, po);
     }
     const auto piped = test_support::run_qarvex(
