@@ -7,6 +7,7 @@
 // every reader uses locate_read_sector, and nothing calls back up.
 #pragma once
 
+#include <cassert>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -29,7 +30,8 @@ inline int print_memory_exhaust() {
 // sector number outside 0..15.
 inline std::int32_t locate_sector(const disk_image* disk, int track, int sector,
                                   int bytes = sector_size) {
-    if (track < 0 || sector < 0 || sector >= sectors_per_track || disk->sector_map == nullptr)
+    assert(track >= 0 && sector >= 0 && disk->sector_map != nullptr); // numbers from bytes
+    if (sector >= sectors_per_track)
         return -1;
     const std::int64_t offset = (static_cast<std::int64_t>(track) * sectors_per_track +
                                  (*disk->sector_map)[static_cast<std::size_t>(sector)]) *
