@@ -136,19 +136,13 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
                   static_cast<unsigned>(crc32_of(bad_crc.data() + 12, bad_crc.size() - 12)),
                   static_cast<unsigned>(crc32_of(woz.data() + 12, woz.size() - 12)));
 
-    bytes no_crc = woz;
-    no_crc[no_crc.size() - 1] ^= 0x20; // in META's text
+    bytes no_crc = woz, lone_b5 = nibble_file(image, nib_track_bytes), mark = {0xD5, 0xAA, 0x96};
     std::fill_n(no_crc.begin() + 8, 4, 0);
-    bytes thirteen_mark_on_track_4 = nibble_file(image, nib_track_bytes);
-    const bytes address = {0xD5, 0xAA, 0x96};
-    *(std::search(thirteen_mark_on_track_4.begin() + 4 * nib_track_bytes,
-                  thirteen_mark_on_track_4.end(), address.begin(), address.end()) +
-      2) = 0xB5;
+    std::search(lone_b5.begin() + 4 * nib_track_bytes, lone_b5.end(), mark.begin(), mark.end())[2] =
+        0xB5; // the first address mark of track 4
     const bytes two_img = two_img_file(image, 0);
     const std::string two_img_error = "2IMG error '" + path() + "' ";
     const std::string woz_error = "WOZ error '" + path() + "' ";
-    const std::string thirteen =
-        "13-sector disk '" + path() + "': only 16-sector disks can be read\n";
     const std::string undecoded = "can't decode track/sector ";
     const std::string of = " of '" + path() + "': ";
     const std::string no_catalog = "can't get catalog '" + path() + "'\n";
@@ -178,7 +172,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
         {"2IMG data past the end", patched(two_img_file(image, 0), 28, {1}),
          "2IMG error '" + path() + "' (143361 bytes of data at 64, past the end of the file)\n",
          "="},
-        {"a 13-sector disk", damaged(0, 0, damage_kind::thirteen_sector), thirteen, "="},
+        {"a 13-sector disk", damaged(0, 0, damage_kind::thirteen_sector),
+         "13-sector disk '" + path() + "': only 16-sector disks can be read\n", "="},
         {"a 13-sector track", damaged(5, 0, damage_kind::thirteen_sector), "",
          undecoded + "(05/00)" + of + "13-sector track\n"},
         {"a bad catalog sector", damaged(17, 15, damage_kind::bad_checksum),
@@ -203,7 +198,7 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          "disk image size error\n" + no_catalog, "error: read '" + path() + "'\n"},
         {"a missing data field", damaged(3, 5, damage_kind::no_data_field), "",
          undecoded + "(03/05)" + of + "no data field\n"},
-        {"one 13-sector address on a 16-sector track", thirteen_mark_on_track_4, "",
+        {"one 13-sector address on a 16-sector track", lone_b5, "",
          undecoded + "(04/05)" + of + "not found\n"},
         {"a WOZ 2 track of no blocks", patched(woz, 256 + 8 * 5 + 2, {0, 0}), "",
          undecoded + "(05/00)" + of + "no data for its track\n"},
