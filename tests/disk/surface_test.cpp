@@ -155,6 +155,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     std::vector<damage_case> cases = {
         {"a wrong CRC", bad_crc, woz_error + crc_line, "="},
         {"a cut in TRKS' header", cut("TRKS", 2), woz_error + "(chunk header cut short)\n", "="},
+        {"no more than a WOZ signature", bytes(woz.begin(), woz.begin() + 8),
+         woz_error + "(header cut short)\n", "="},
         {"a WOZ 2 record past the end", patched(woz, 256 + 8 * 3 + 2, {0x00, 0x70}),
          woz_error + "(track 3 record outside the TRKS chunk)\n", "="},
         {"a WOZ 1 record past the end", patched(woz1, 88 + 4 * 5, {35}),
