@@ -29,8 +29,7 @@ TEST_F(DiskTest, SizeRuleOpenFailuresAndRelease) {
     ASSERT_EQ(open_disk_image(heap, path().c_str(), 1, 0), 0);
     release_disk_image(heap, 1); // the sanitizer run checks that nothing leaks
 
-    // A file larger than any disk's image is refused before it is read; a
-    // directory can't be sized.
+    // A file larger than any disk's image is refused unread; a directory can't be sized.
     std::vector<std::uint8_t> world(65536);
     const auto read_raw = [&](const std::string& at) {
         return capture([&] { return read_disk_raw(at.c_str(), 1, world.data(), 65536); });

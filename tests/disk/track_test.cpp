@@ -119,8 +119,7 @@ TEST(TrackFormat, SixAndTwoTableHoldsEachValidDiskByteOnceInOrder) {
 }
 
 TEST(TrackFormat, FluxTimingsBecomeBitCells) {
-    const bytes long_gap(8224, 255); // 2,097,120 ticks before the next byte
-    bytes at_cap = long_gap, past_cap = long_gap;
+    bytes at_cap(8224, 255), past_cap = at_cap; // 2,097,120 ticks before the next byte
     at_cap.push_back(32);
     past_cap.insert(past_cap.begin(), 200);
     past_cap.push_back(33);
@@ -163,18 +162,18 @@ TEST(TrackFormat, EveryCutOfTheRealFilesGivesALineOrTheirSectors) {
     std::vector<std::uint8_t> image(35 * 4096), states(35 * 16);
     for (const char* name : {"dos33master_2.woz", "dos33-master.nb2", "dos33-disk.2mg"}) {
         const std::string file = test_support::read_file(formats / name);
-        std::vector<std::uint8_t> bytes(file.begin(), file.end());
-        std::uint8_t* copy = bytes.data();
+        bytes copy(file.begin(), file.end());
         std::size_t silent = 0, decoded = 0;
         testing::internal::CaptureStdout();
         for (std::size_t n = file.size() + 1; n-- > 0;) {
             if (n < file.size())
-                ASAN_POISON_MEMORY_REGION(copy + n, 1);
+                ASAN_POISON_MEMORY_REGION(copy.data() + n, 1);
             const long before = std::ftell(stdout);
             image_layout layout;
-            int result = read_image_layout(copy, n, "cut", &layout);
+            int result = read_image_layout(copy.data(), n, "cut", &layout);
             if (result == 0 && layout.kind == image_kind::surface) {
-                result = decode_surface(copy, &layout.surface, "cut", image.data(), states.data());
+                result = decode_surface(copy.data(), &layout.surface, "cut", image.data(),
+                                        states.data());
                 decoded += result == 0 ? 1 : 0;
             }
             silent += result < 0 && std::ftell(stdout) == before ? 1 : 0;
