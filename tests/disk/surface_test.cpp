@@ -141,6 +141,9 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     std::search(lone_b5.begin() + 4 * nib_track_bytes, lone_b5.end(), mark.begin(), mark.end())[2] =
         0xB5; // the first address mark of track 4
     const bytes two_img = two_img_file(image, 0);
+    bytes with_chunk = woz;
+    with_chunk.insert(with_chunk.end(), {'X', 'T', 'R', 'A', 0, 0, 0, 0});
+    stamp_woz_crc(&with_chunk);
     const std::string two_img_error = "2IMG error '" + path() + "' ";
     const std::string woz_error = "WOZ error '" + path() + "' ";
     const std::string undecoded = "can't decode track/sector ";
@@ -155,6 +158,9 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     std::vector<damage_case> cases = {
         {"a wrong CRC", bad_crc, woz_error + crc_line, "="},
         {"a cut in TRKS' header", cut("TRKS", 2), woz_error + "(chunk header cut short)\n", "="},
+        {"an empty chunk last", with_chunk, "", ""},
+        {"a WOZ 1 record of no bits", patched(woz1, 256 + 6656 * 4 + 6648, {0, 0}), "",
+         undecoded + "(04/00)" + of + "no data for its track\n"},
         {"no more than a WOZ signature", bytes(woz.begin(), woz.begin() + 8),
          woz_error + "(header cut short)\n", "="},
         {"a WOZ 2 record past the end", patched(woz, 256 + 8 * 3 + 2, {0x00, 0x70}),

@@ -114,8 +114,7 @@ TEST(HostileDisks, ListChainsAndPairsOffTheDisk) {
     }
 }
 
-// A pipe giving more than any image of a 5.25-inch disk holds is refused as
-// soon as it has (a file, before it is read: the disk tests').
+// A pipe giving more than any disk image holds is refused once it has.
 TEST(HostileDisks, APipeLongerThanAnyDiskIsRefused) {
     test_support::temp_dir dir;
     EXPECT_EQ(run_over_old_map(dir, 2, {"-d1", "/dev/stdin"}, "head -c 41944577 /dev/zero | "),
