@@ -211,6 +211,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
         {"a WOZ 2 track of no blocks", patched(woz, 256 + 8 * 5 + 2, {0, 0}), "",
          undecoded + "(05/00)" + of + "no data for its track\n"},
         {"a CRC of 0: not computed", no_crc, "", ""},
+        {"2IMG of nibbles not 35 tracks", two_img_file(bytes(6656), 2),
+         two_img_error + "(6656 bytes of nibbles, not 35 tracks)\n", "="},
         {"2IMG data inside its header", patched(two_img, 24, {63}),
          two_img_error + "(data at 63, inside the 64-byte header)\n", "="},
         {"2IMG data over its comment", patched(two_img, 32, {0x3F, 0x30, 2, 0, 1}),
