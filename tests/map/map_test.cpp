@@ -24,7 +24,7 @@ static bytes compose(const bytes& map, std::uint32_t gate_set, int balloon) {
     for (int t = 0; t < 256; ++t)
         tiles[t] = static_cast<std::uint8_t>(t);
     shape_sheet sheet{1, 1, 16, 16, 8, 1, tiles.data(), nullptr};
-    image_info picture{256, 256, 8, 0, pixels.data(), nullptr};
+    image_info picture{256, 256, 8, 65536, pixels.data(), nullptr};
     compose_map(&picture, &sheet, map.data(), gate_set, balloon);
     return pixels;
 }
