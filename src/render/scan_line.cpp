@@ -1,8 +1,9 @@
 // Reading one scan line of the composed map as window keys: the half-dot
 // markers resolved, then each column's key from five consecutive lit samples
-// of a copy of the row that holds the two samples beyond each end (the other
-// end of a ring, or dark), so that every column, ends included, takes the
-// same step, and the compiler can take many at once.
+// of a copy of the row, taken a step of columns at a time, that holds the two
+// samples beyond each end (the other end of a ring, or dark). So every
+// column, ends included, takes the same step, and the compiler can take many
+// columns at once.
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -56,6 +57,7 @@ void read_window_keys(std::uint8_t* row, std::int32_t width, int join_ends, unsi
     std::array<std::uint8_t, key_step + 4> samples; // columns first - 2 .. first + count + 1
     for (std::int32_t first = 0; first < width; first += key_step) {
         const std::int32_t count = std::min(key_step, width - first);
+        // The row's own samples straight, the ones beyond its ends through sample().
         const std::int32_t inside_from = std::max(first - 2, 0);
         const std::int32_t inside_to = std::min(first + count + 2, width);
         for (std::int32_t p = first - 2; p < inside_from; ++p)
