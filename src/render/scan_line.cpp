@@ -45,27 +45,23 @@ void read_window_keys(std::uint8_t* row, std::int32_t width, int join_ends, unsi
                       std::uint8_t* keys) {
     assert(width >= 0 && (!join_ends || width >= 2));
     resolve_markers(row, width, join_ends);
-    // The lit sample of column p, from -2 to width + 1.
-    const auto sample = [&](std::int32_t p) {
-        if (p < 0 || p >= width) {
-            if (!join_ends)
-                return std::uint8_t{0};
-            p += p < 0 ? width : -width;
-        }
-        return static_cast<std::uint8_t>(row[p] != dot_dark);
+    // The lit sample of column p beyond an end (-2, -1, width, width + 1).
+    const auto beyond = [&](std::int32_t p) {
+        return static_cast<std::uint8_t>(join_ends &&
+                                         row[p < 0 ? p + width : p - width] != dot_dark);
     };
     std::array<std::uint8_t, key_step + 4> samples; // columns first - 2 .. first + count + 1
     for (std::int32_t first = 0; first < width; first += key_step) {
         const std::int32_t count = std::min(key_step, width - first);
-        // The row's own samples straight, the ones beyond its ends through sample().
+        // The row's own samples straight, the ones beyond its ends through beyond().
         const std::int32_t inside_from = std::max(first - 2, 0);
         const std::int32_t inside_to = std::min(first + count + 2, width);
         for (std::int32_t p = first - 2; p < inside_from; ++p)
-            samples[static_cast<std::size_t>(p - first + 2)] = sample(p);
+            samples[static_cast<std::size_t>(p - first + 2)] = beyond(p);
         for (std::int32_t p = inside_from; p < inside_to; ++p)
             samples[static_cast<std::size_t>(p - first + 2)] = row[p] != dot_dark;
         for (std::int32_t p = std::max(inside_to, first - 2); p < first + count + 2; ++p)
-            samples[static_cast<std::size_t>(p - first + 2)] = sample(p);
+            samples[static_cast<std::size_t>(p - first + 2)] = beyond(p);
         const std::uint8_t* s = samples.data();
         const std::uint8_t* phase = phase_bits.data() + (phase_offset & 3u);
         for (std::int32_t j = 0; j < count; ++j)
