@@ -48,7 +48,7 @@ bytes noise(std::uint32_t w, std::uint32_t h, int bits) {
     const unsigned mask = bits == 1 ? 1 : bits == 4 ? 15 : 255;
     bytes pixels(std::size_t{w} * h * ((bits + 7) / 8));
     for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = static_cast<std::uint8_t>((i * 2654435761u >> 13) & mask);
+        pixels[i] = static_cast<std::uint8_t>((i * 2654435761u >> 24) & mask);
     return pixels;
 }
 
@@ -202,6 +202,8 @@ TEST(shape_sheet, sizes_give_the_map_or_their_refusal) {
                                                                 noise(w, h, bits).data()));
         expect_sheet_run(dir, out);
     }
+    std::filesystem::remove(dir / "sheet.bmp");
+    expect_sheet_run(dir, "error: open 'sheet.bmp'\n" + sheet_refused);
 }
 
 // ImageMagick reads the F at every bit count; its and Pillow's sheets load.
