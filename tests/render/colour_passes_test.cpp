@@ -189,13 +189,13 @@ TEST(NtscDecode, OutOfMemoryLeavesThePictureUnchanged) {
 }
 
 // Random scan lines at every width to 18 and at wider ones where the row ends meet or
-// part. 14 samples at a time repeat a colour pattern
-// (long runs of one hue), `noise` percent flipped, now and then a marker first; odd rows
-// hold rubbish.
+// part, or a long row ends in a short step of columns. 14 samples at a time repeat a
+// colour pattern (long runs of one hue), `noise` percent flipped, now and then a marker
+// first; odd rows hold rubbish.
 TEST(ColourPasses, MatchTheSlowModels) {
     std::mt19937 random(1983);
-    for (int width : {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,  13,
-                      14, 15, 16, 17, 18, 27, 28, 29, 37, 38, 40, 100, 7168})
+    for (int width : {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,   13,  14,
+                      15, 16, 17, 18, 27, 28, 29, 37, 38, 40, 100, 2051, 7168})
         for (unsigned noise : {0, 3, 30}) {
             bytes pixels(static_cast<std::size_t>(width) * (width > 1000 ? 4 : 200));
             for (std::size_t i = 0, pattern = 0; i < pixels.size(); ++i) {
