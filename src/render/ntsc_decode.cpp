@@ -128,14 +128,15 @@ void read_line_keys(std::uint8_t* row, std::int32_t width, int join_ends, unsign
 // A row's colours from its keys, left to right, into out (blue, green, red).
 // Each colour goes out as a word whose fourth byte the next column
 // overwrites; past the last column it lands in the pair's odd row, which is
-// written after.
+// written after. The flags register is masked only where it is read, so
+// that moving it on is one step.
 void decode_row(const std::uint8_t* keys, std::size_t width, const window_colours* colours,
                 std::uint8_t* out) {
     unsigned code = colours->hue_code[keys[-run_radius]];
-    std::size_t flags = 0;
+    std::uint64_t flags = 0;                            // of the columns passed, the last in bit 0
     const auto move_to = [&](const std::uint8_t* key) { // the flags on to this column's
         const unsigned next = colours->hue_code[*key];
-        flags = (flags << 1 | std::size_t{next == code}) & flag_mask;
+        flags = flags << 1 | std::uint64_t{next == code};
         code = next;
     };
     const std::uint8_t* ahead = keys + run_radius;                            // column x + 6
@@ -145,7 +146,7 @@ void decode_row(const std::uint8_t* keys, std::size_t width, const window_colour
     for (std::size_t x = 0; x < width; ++x, out += 3) {
         move_to(ahead + x);
         const std::uint32_t colour =
-            colours->colour[std::size_t{colours->run_offset[flags]} + keys[x]];
+            colours->colour[std::size_t{colours->run_offset[flags & flag_mask]} + keys[x]];
         std::memcpy(out, &colour, 4);
     }
 }
