@@ -142,6 +142,18 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
                   std::string(128, '0') + "10000000 10000000 11110000 10000000 11111000"));
     // The bottom row ("#.....") first; each row filled to 4 bytes.
     EXPECT_EQ(f_file(1, 62), hex("80000000 80000000 F0000000 80000000 F8000000"));
+    // Other bit counts, and palettes of 0 or 257 entries, are refused and write nothing.
+    std::FILE* f = std::tmpfile();
+    const std::vector<std::uint32_t> palette(257);
+    for (const int bits : {0, 2, 12}) {
+        bitmap_header header{};
+        EXPECT_EQ(create_bitmap_header(&header, 6, 5, static_cast<std::uint16_t>(bits)), -1);
+        EXPECT_EQ(write_bitmap(f, &header, palette.data(), f_pixels(8).data()), -1) << bits;
+    }
+    EXPECT_EQ(write_palette(f, palette.data(), 0), -1);
+    EXPECT_EQ(write_palette(f, palette.data(), 257), -1);
+    EXPECT_EQ(std::ftell(f), 0);
+    std::fclose(f);
     // Round trips: widths that end a byte and a row at every place, and height 0.
     for (int bits_value : {1, 4, 8, 16, 24, 32}) {
         const auto bits = static_cast<std::uint16_t>(bits_value);
