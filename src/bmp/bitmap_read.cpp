@@ -160,8 +160,6 @@ int read_palette(std::FILE* stream, std::uint32_t* palette, int count) {
 int read_bitmap(std::FILE* stream, bitmap_header* header, std::uint32_t** palette_slot,
                 std::uint8_t** pixel_slot) {
     assert(pixel_slot != nullptr && "the caller gives a pixel slot");
-    if (pixel_slot == nullptr)
-        return -3;
     if (read_bitmap_header(stream, header) < 0) {
         std::printf("error: read_bitmap() - can't read bitmap header\n");
         return -1;

@@ -4,6 +4,7 @@
 // write from a fixed staging buffer: the 7168 x 8192 world map goes through
 // here, so no call is made per pixel and no copy of the picture is built.
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdio>
 
@@ -89,8 +90,8 @@ bool write_rows(std::FILE* stream, const bitmap_header* header, const std::uint8
     const std::size_t fill = bmp_format::row_fill(width, bit_count);
     const std::size_t stride =
         static_cast<std::size_t>(width) * bmp_format::memory_pixel_bytes(bit_count);
-    if (pixels == nullptr)
-        return header->height == 0 || data == 0;
+    // A picture with pixels to write and no buffer is our own mistake.
+    assert(pixels != nullptr || header->height == 0 || data == 0);
     for (std::uint32_t r = header->height; r-- > 0;) {
         const std::uint8_t* row = pixels + r * stride;
         if (bit_count == 1 || bit_count == 4) {

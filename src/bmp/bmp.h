@@ -91,8 +91,8 @@ int read_bitmap_header(std::FILE* stream, bitmap_header* header);
 int read_palette(std::FILE* stream, std::uint32_t* palette, int count);
 // The whole picture, top row first. An empty slot receives a std::malloc'd
 // buffer that belongs to the caller, also on failure; a filled slot is
-// written in place. palette_slot may be null. 0; -1 unreadable or refused;
-// -2 out of memory; -3 (silent) no pixel slot.
+// written in place. palette_slot may be null; pixel_slot may not. 0; -1
+// unreadable or refused; -2 out of memory.
 int read_bitmap(std::FILE* stream, bitmap_header* header, std::uint32_t** palette_slot,
                 std::uint8_t** pixel_slot);
 

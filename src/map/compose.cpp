@@ -3,6 +3,7 @@
 // row at a time. On request the moon gates of chosen phases and the balloon
 // replace the map's own tiles at their fixed places.
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -88,6 +89,9 @@ void compose_map(image_info* picture, const shape_sheet* sheet, const std::uint8
     const std::size_t row_bytes = w * b;
     const std::size_t sheet_stride = sheet_tiles_across * row_bytes;
     const std::size_t picture_stride = map_tiles * row_bytes;
+    // The run sizes the picture from the sheet: a smaller one is our own mistake.
+    assert(picture->pixels != nullptr &&
+           std::uint64_t{picture->byte_size} >= std::uint64_t{picture_stride} * h * map_tiles);
     for (int i = 0; i < map_tiles * map_tiles; ++i) {
         const map_place place = place_of_map_byte(i);
         const int t = tile_at(world_map[i], place, gate_set, balloon);

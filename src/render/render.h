@@ -37,11 +37,25 @@ struct hue_angle {
 };
 extern const std::array<hue_angle, 16> hue_angles;
 
-// The half-dot markers of one scan line take the value of the dot before them
-// (at column 0: the row's last dot with join_ends, else dark).
-void resolve_markers(std::uint8_t* row, std::int32_t width, int join_ends);
-// 1 if the sample at column p (any integer) is lit; beyond the row ends it is
-// read from the other end with join_ends, else dark.
-int read_lit(const std::uint8_t* row, std::int32_t width, std::int64_t p, int join_ends);
-// Window of the lit samples x-2..x+2 as bits 4..0 (x-2 in bit 4).
-unsigned read_window(const std::uint8_t* row, std::int32_t width, std::int32_t x, int join_ends);
+// A sample's window key: its subcarrier phase, (column + phase offset) mod 4,
+// in bits 6 and 5, and its window of lit samples x-2..x+2 in bits 4..0 (x-2 in
+// bit 4, the sample itself in bit 2). Its colour is a function of the key,
+// and in the NTSC decode of the key and its run of equal-hue neighbours.
+inline constexpr unsigned window_keys = 4 * 32;
+
+// The phase weights of a key's lit samples x-2..x+2 (entry 0 is x-2), 0 for a
+// dark one: 1 << ((phase + k + 2) mod 4) for the sample k columns from x, the
+// weights 4, 8, 1, 2 of columns 0, 1, 2, 3 mod 4.
+constexpr std::array<unsigned, 5> read_window_weights(unsigned key) {
+    std::array<unsigned, 5> weights{};
+    for (unsigned j = 0; j < weights.size(); ++j)
+        weights[j] = ((key >> (4 - j)) & 1u) << (((key >> 5) + j) & 3u);
+    return weights;
+}
+
+// The window key of every column of one scan line (the even row of a pair)
+// into keys[0 .. width-1]. The row's half-dot markers are resolved first, in
+// place. The samples beyond the row ends are the other end's with join_ends
+// (then the width must be at least 2), else dark.
+void read_window_keys(std::uint8_t* row, std::int32_t width, int join_ends, unsigned phase_offset,
+                      std::uint8_t* keys);

@@ -48,7 +48,7 @@ bytes noise(std::uint32_t w, std::uint32_t h, int bits) {
     const unsigned mask = bits == 1 ? 1 : bits == 4 ? 15 : 255;
     bytes pixels(std::size_t{w} * h * ((bits + 7) / 8));
     for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = static_cast<std::uint8_t>((i * 2654435761u >> 13) & mask);
+        pixels[i] = static_cast<std::uint8_t>((i * 2654435761u >> 24) & mask);
     return pixels;
 }
 
@@ -73,6 +73,7 @@ bytes f_file(std::uint16_t bits, long offset = 0) {
 
 struct read_outcome {
     int result = 0;
+    int checked = 0; // read_bitmap_header's result on the same bytes
     std::string out;
     bool allocated = false; // a buffer was placed in a slot
     bitmap_header header{};
@@ -98,6 +99,11 @@ template <typename file_bytes> read_outcome read_bytes(const file_bytes& file) {
         r.pixels.assign(pixels, pixels + (bits + 7) / 8 * r.header.width * r.header.height);
     std::free(palette);
     std::free(pixels);
+    std::rewind(f);
+    bitmap_header header{};
+    testing::internal::CaptureStdout();
+    r.checked = read_bitmap_header(f, &header);
+    testing::internal::GetCapturedStdout();
     std::fclose(f);
     return r;
 }
@@ -136,6 +142,18 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
                   std::string(128, '0') + "10000000 10000000 11110000 10000000 11111000"));
     // The bottom row ("#.....") first; each row filled to 4 bytes.
     EXPECT_EQ(f_file(1, 62), hex("80000000 80000000 F0000000 80000000 F8000000"));
+    // Other bit counts, and palettes of 0 or 257 entries, are refused and write nothing.
+    std::FILE* f = std::tmpfile();
+    const std::vector<std::uint32_t> palette(257);
+    for (const int bits : {0, 2, 12}) {
+        bitmap_header header{};
+        EXPECT_EQ(create_bitmap_header(&header, 6, 5, static_cast<std::uint16_t>(bits)), -1);
+        EXPECT_EQ(write_bitmap(f, &header, palette.data(), f_pixels(8).data()), -1) << bits;
+    }
+    EXPECT_EQ(write_palette(f, palette.data(), 0), -1);
+    EXPECT_EQ(write_palette(f, palette.data(), 257), -1);
+    EXPECT_EQ(std::ftell(f), 0);
+    std::fclose(f);
     // Round trips: widths that end a byte and a row at every place, and height 0.
     for (int bits_value : {1, 4, 8, 16, 24, 32}) {
         const auto bits = static_cast<std::uint16_t>(bits_value);
@@ -152,6 +170,7 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
 
 // The 8-bit F with fields changed (a refused header allocates nothing), or cut.
 TEST(bitmap, damaged_files_give_their_lines) {
+    // Fields changed, what the header check gives (-1 refused, else its warnings), lines.
     const std::tuple<std::vector<std::pair<int, std::uint32_t>>, int, std::string> rows[] = {
         {{{14, 12}}, -1, rule + "not supported header type - support only Windows V3\n"},
         {{{14, 108}}, -1, rule + "not supported header type - support only Windows V3\n"},
@@ -161,19 +180,21 @@ TEST(bitmap, damaged_files_give_their_lines) {
         {{{28, 2}}, -1, rule + "unknown bit count\n"},
         {{{10, 0x76}, {46, 16}}, -1, rule + "offset size 0x76 != 0x436\n"},
         {{{34, 0x10}}, -1, rule + "data length 0x10 != 0x28\n"},
-        {{{34, 0}}, 0, data0 + "28\n"},
-        {{{2, 0}}, 0, "warning: check_bitmap_header() - file length is 0\n"},
-        {{{2, 0}, {34, 0}}, 0, data0 + "28\nwarning: check_bitmap_header() - file length is 0\n"},
-        {{{2, 0x1000}}, 0, "warning: check_bitmap_header() - file length 0x1000 > 0x45E\n"},
+        {{{34, 0}}, 1, data0 + "28\n"},
+        {{{2, 0}}, 1, "warning: check_bitmap_header() - file length is 0\n"},
+        {{{2, 0}, {34, 0}}, 2, data0 + "28\nwarning: check_bitmap_header() - file length is 0\n"},
+        {{{2, 0x1000}}, 1, "warning: check_bitmap_header() - file length 0x1000 > 0x45E\n"},
         {{{2, 0x400}}, -1, rule + "file length 0x400 < 0x45E\n"},
     };
-    for (const auto& [fields, result, out] : rows) {
+    for (const auto& [fields, checked, out] : rows) {
         bytes file = f_file(8);
         for (const auto& [at, value] : fields)
             put_le32(file.data() + at, value);
         const read_outcome r = read_bytes(file);
+        const int result = checked < 0 ? -1 : 0;
         EXPECT_EQ(r.out, out + (result < 0 ? header_refused : ""));
         EXPECT_EQ(r.result, result) << out;
+        EXPECT_EQ(r.checked, checked) << out;
         EXPECT_EQ(r.allocated, result == 0) << out;
         EXPECT_EQ(r.pixels, result == 0 ? f_pixels(8) : bytes()) << out;
     }
@@ -202,6 +223,8 @@ TEST(shape_sheet, sizes_give_the_map_or_their_refusal) {
                                                                 noise(w, h, bits).data()));
         expect_sheet_run(dir, out);
     }
+    std::filesystem::remove(dir / "sheet.bmp");
+    expect_sheet_run(dir, "error: open 'sheet.bmp'\n" + sheet_refused);
 }
 
 // ImageMagick reads the F at every bit count; its and Pillow's sheets load.

@@ -6,13 +6,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "bmp/bmp.h"
 #include "diskbuild.h"
-#include "picture/le_bytes.h"
 #include "support/run_tool.h"
 
 using namespace test_support;
@@ -24,7 +25,7 @@ static bytes compose(const bytes& map, std::uint32_t gate_set, int balloon) {
     for (int t = 0; t < 256; ++t)
         tiles[t] = static_cast<std::uint8_t>(t);
     shape_sheet sheet{1, 1, 16, 16, 8, 1, tiles.data(), nullptr};
-    image_info picture{256, 256, 8, 0, pixels.data(), nullptr};
+    image_info picture{256, 256, 8, 65536, pixels.data(), nullptr};
     compose_map(&picture, &sheet, map.data(), gate_set, balloon);
     return pixels;
 }
@@ -98,11 +99,6 @@ TEST(tile_shapes, bytes_give_their_pixel_runs_and_tiles_69_to_71_follow_tile_68)
     }
 }
 
-// The places of the moon gates of phases 1 to 8 and of the balloon, as y * 256 + x.
-constexpr int gates[8] = {133 * 256 + 224, 102 * 256 + 96,  224 * 256 + 38, 37 * 256 + 50,
-                          19 * 256 + 166,  194 * 256 + 104, 126 * 256 + 23, 167 * 256 + 187};
-constexpr int balloon = 242 * 256 + 233;
-
 TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_where_asked) {
     const int landings[][3] = {{0, 0, 0},        {16, 0, 1},        {256, 16, 0},
                                {4096, 0, 16},    {36432, 224, 133}, {65065, 233, 242},
@@ -116,20 +112,32 @@ TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_wher
     // Every other place shows tile 0: the whole picture is drawn.
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 0), 65536 - 7);
 
-    // "-g", "-p 1 -p 8", "-b", and each phase alone with bits above 7 set.
-    std::vector<std::tuple<std::uint32_t, int>> requests = {{255, 0}, {0x81, 0}, {0, 1}};
-    for (int k = 0; k < 8; ++k)
-        requests.push_back({(1u << k) | 0xFFFFFF00u, 0});
-    for (const auto& [gate_set, with_balloon] : requests) {
-        bytes expected = drawn;
-        for (int k = 0; k < 8; ++k) {
-            if ((gate_set >> k & 1) != 0)
-                expected[gates[k]] = 67;
-        }
-        if (with_balloon != 0)
-            expected[balloon] = 24;
-        EXPECT_TRUE(compose(sparse, gate_set, with_balloon) == expected) << gate_set;
+    // The places that show another tile than the map's, as y * 256 + x.
+    const auto changed = [&](std::uint32_t gate_set, int balloon) {
+        const bytes with = compose(sparse, gate_set, balloon);
+        std::vector<int> places;
+        for (int place = 0; place < 65536; ++place)
+            if (with[place] != drawn[place])
+                places.push_back(place * 1000 + with[place]); // and the tile drawn there
+        return places;
+    };
+    // Each phase alone moves one place to the gate tile, the same with bits above 7
+    // set; the eight are apart, and all eight together are "-g". Phase 1 stands at
+    // (224, 133) over map byte 36,432, phase 3 at (38, 224); the balloon at (233, 242).
+    std::vector<int> all_gates;
+    for (int k = 0; k < 8; ++k) {
+        const std::vector<int> gate = changed(1u << k, 0);
+        ASSERT_EQ(gate.size(), 1u) << "phase " << k + 1;
+        EXPECT_EQ(gate[0] % 1000, 67) << "phase " << k + 1;
+        EXPECT_EQ(changed((1u << k) | 0xFFFFFF00u, 0), gate) << "phase " << k + 1;
+        all_gates.push_back(gate[0]);
     }
+    std::sort(all_gates.begin(), all_gates.end());
+    EXPECT_EQ(std::adjacent_find(all_gates.begin(), all_gates.end()), all_gates.end());
+    EXPECT_EQ(changed(255, 0), all_gates);
+    EXPECT_EQ(changed(1, 0), std::vector<int>{(133 * 256 + 224) * 1000 + 67});
+    EXPECT_EQ(changed(4, 0), std::vector<int>{(224 * 256 + 38) * 1000 + 67});
+    EXPECT_EQ(changed(0, 1), std::vector<int>{(242 * 256 + 233) * 1000 + 24});
 }
 
 // One image in ProDOS order as both disks (the demo test compares the orders).
@@ -185,33 +193,32 @@ TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
 
 // The options through the whole run, on a sheet of 1 x 1 pixel tiles at 8 bits
 // (tile t drawn as index t, never coloured) and a world of tile 0: the
-// 256 x 256 map shows the tile of every place.
+// 256 x 256 map shows the tile of every place, as the composition draws it.
 TEST(run, gate_and_balloon_options_draw_their_tiles_and_no_others) {
     temp_dir dir;
-    bytes sheet(1078 + 256);
-    const std::pair<int, std::uint32_t> fields[] = {
-        {0, 0x4D42}, {2, 1334}, {10, 1078}, {14, 40}, {18, 16}, {22, 16}, {26, 0x80001}, {34, 256}};
-    for (const auto& [at, value] : fields)
-        put_le32(&sheet[at], value);
-    for (int t = 0; t < 256; ++t) // rows bottom-up
-        sheet[1078 + (15 - t / 16) * 16 + t % 16] = static_cast<std::uint8_t>(t);
-    write_file(dir / "s.bmp", sheet);
+    bytes tiles(256);
+    for (int t = 0; t < 256; ++t)
+        tiles[t] = static_cast<std::uint8_t>(t);
+    bitmap_header header{};
+    ASSERT_EQ(create_bitmap_header(&header, 16, 16, 8), 0);
+    std::FILE* sheet = std::fopen((dir / "s.bmp").string().c_str(), "wb");
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(write_bitmap(sheet, &header, nullptr, tiles.data()), 0);
+    std::fclose(sheet);
     write_file(dir / "w", bytes(65536, 0));
-    const std::pair<std::vector<std::string>, std::vector<int>> requests[] = {
-        {{"-g", "-b", "-B", "-B"}, {0, 1, 2, 3, 4, 5, 6, 7, 8}}, // 8: the balloon; never coloured
-        {{"-p", "3"}, {2}},
-        {{"--phase", "8", "-p", "1"}, {0, 7}},
-        {{"--baloon"}, {8}},
+    const std::tuple<std::vector<std::string>, std::uint32_t, int> requests[] = {
+        {{"-g", "-b", "-B", "-B"}, 255, 1}, // never coloured
+        {{"-p", "3"}, 4, 0},
+        {{"--phase", "8", "-p", "1"}, 0x81, 0},
+        {{"--baloon"}, 0, 1},
     };
-    for (const auto& [options, drawn] : requests) {
+    for (const auto& [options, gate_set, balloon] : requests) {
         std::vector<std::string> args = {"-s", "s.bmp", "-d2", "w", "-o", "m.bmp", "--overwrite"};
         args.insert(args.end(), options.begin(), options.end());
         ASSERT_EQ(run_qarvex(args, dir.path).status, 0) << options[0];
         const std::string bmp = read_file(dir / "m.bmp");
         ASSERT_EQ(bmp.size(), 1078u + 65536);
-        bytes expected(65536, 0);
-        for (const int k : drawn)
-            expected[k < 8 ? gates[k] : balloon] = k < 8 ? 67 : 24;
+        const bytes expected = compose(bytes(65536, 0), gate_set, balloon);
         for (int place = 0; place < 65536; ++place) // pixel rows bottom-up
             ASSERT_EQ(bmp[1078 + (255 - place / 256) * 256 + place % 256], expected[place])
                 << options[0] << " at " << place % 256 << ", " << place / 256;
