@@ -11,15 +11,12 @@
 #include <vector>
 
 #include "demo.h"
-#include "diskbuild.h"
 
 namespace {
 
 constexpr const char* program_disk_name = "KQboot.dsk";
 constexpr const char* world_disk_name = "kqvellmara.dsk";
-constexpr std::uint8_t binary_file_type = 0x04;
-constexpr std::uint16_t shape_load_address = 0x6000;
-constexpr std::uint32_t default_seed = 1987;
+constexpr std::uint32_t default_seed = demo_default_seed;
 
 struct demo_settings {
     int order = 1;
@@ -69,33 +66,6 @@ int parse_demo_arguments(int argc, char** argv, demo_settings* settings) {
     return 0;
 }
 
-int write_program_disk(const std::string& path, int order) {
-    std::vector<std::uint8_t> file0;
-    std::vector<std::uint8_t> file1;
-    std::string problem;
-    if (!build_shape_files(&file0, &file1, &problem)) {
-        std::printf("error: %s\n", problem.c_str());
-        return -1;
-    }
-    built_disk disk{};
-    start_disk(&disk);
-    if (add_file(&disk, "S\x01HP0", binary_file_type,
-                 binary_file_contents(shape_load_address, file0)) < 0 ||
-        add_file(&disk, "S\x01HP1", binary_file_type,
-                 binary_file_contents(shape_load_address, file1)) < 0) {
-        std::printf("error: can't add the shape files\n");
-        return -1;
-    }
-    return save_disk(&disk, path, order);
-}
-
-int write_world_disk(const std::string& path, int order, std::uint32_t seed) {
-    built_disk disk{};
-    start_disk(&disk);
-    put_raw(&disk, 0, generate_world(seed)); // tracks 0 to 15
-    return save_disk(&disk, path, order);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -108,11 +78,11 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = settings.dir;
     const std::string program_path = (dir / program_disk_name).string();
     const std::string world_path = (dir / world_disk_name).string();
-    if (write_program_disk(program_path, settings.order) < 0) {
+    if (write_demo_program_disk(program_path, settings.order) < 0) {
         std::printf("error: write '%s'\n", program_path.c_str());
         return 1;
     }
-    if (write_world_disk(world_path, settings.order, settings.seed) < 0) {
+    if (write_demo_world_disk(world_path, settings.order, settings.seed) < 0) {
         std::printf("error: write '%s'\n", world_path.c_str());
         return 1;
     }
