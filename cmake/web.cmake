@@ -17,7 +17,8 @@ set(qarvex_wasm_memory -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=4GB -sABORTING_M
 
 set_target_properties(qarvex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/node)
 target_link_options(qarvex PRIVATE ${qarvex_wasm_memory} -sNODERAWFS=1 -sEXIT_RUNTIME=1
-                    -sENVIRONMENT=node)
+                    -sENVIRONMENT=node --pre-js ${PROJECT_SOURCE_DIR}/web/node-pre.js)
+set_property(TARGET qarvex APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/web/node-pre.js)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/node/qarvex.in CONTENT [=[#!/bin/sh
 # The command-line program, compiled to WebAssembly, run by Node.
 exec @QARVEX_NODE@ --no-experimental-fetch --stack-size=4000 "$(dirname "$0")/qarvex.js" "$@"
@@ -56,3 +57,24 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/qarvex.html
     DEPENDS qarvex-web ${qarvex_page_sources}
     VERBATIM)
 add_custom_target(page ALL DEPENDS ${CMAKE_BINARY_DIR}/qarvex.html)
+
+# The web workflow's tests compare with the native program, built here by the
+# test preset: the command-line outcome tests run once more with the Node
+# program in its place, and the page runs in headless Chromium (Debian's
+# /usr/bin/chromium, driven by playwright-core) against the native program.
+# The hostile-input suite stays native: it runs the tool under memory limits
+# that leave Node no room for its own code.
+enable_testing()
+set(qarvex_native_dir ${PROJECT_SOURCE_DIR}/build/test)
+add_test(NAME web.native-build
+         COMMAND sh -c "cmake --preset test >/dev/null && cmake --build --preset test"
+         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+set_tests_properties(web.native-build PROPERTIES FIXTURES_SETUP native TIMEOUT 1800)
+foreach(sub cli disk bmp map render)
+    add_test(NAME web.node-${sub} COMMAND ${qarvex_native_dir}/tests/test_${sub})
+    set_tests_properties(web.node-${sub} PROPERTIES FIXTURES_REQUIRED native TIMEOUT 1800
+        ENVIRONMENT "QARVEX_BINARY=${CMAKE_BINARY_DIR}/node/qarvex")
+endforeach()
+add_test(NAME web.page COMMAND ${QARVEX_NODE} --test ${PROJECT_SOURCE_DIR}/tests/web/)
+set_tests_properties(web.page PROPERTIES FIXTURES_REQUIRED native TIMEOUT 1800 ENVIRONMENT
+    "QARVEX_PAGE=${CMAKE_BINARY_DIR}/qarvex.html;QARVEX_NATIVE=${qarvex_native_dir}/qarvex;QARVEX_DEMO=${qarvex_native_dir}/tools/demo/qarvex-demo")

@@ -156,7 +156,7 @@ function canvasLayer(fill, options = {}) {
       return canvas;
     },
   });
-  return new Layer({ tileSize: 256, noWrap: true, ...options }).addTo(map);
+  return new Layer({ tileSize: 256, noWrap: true, minZoom: -6, maxZoom: 3, ...options }).addTo(map);
 }
 
 // The picture's own pixels, each drawn as a square of whole screen pixels

@@ -23,8 +23,7 @@ EMSCRIPTEN_KEEPALIVE int web_run(int argc, char** argv) {
 
 // The world disk's 65,536 map bytes into world_map, in the disk's own layout;
 // 0, or -1 after the disk layer's lines.
-EMSCRIPTEN_KEEPALIVE int web_read_world_map(const char* path, int order,
-                                            std::uint8_t* world_map) {
+EMSCRIPTEN_KEEPALIVE int web_read_world_map(const char* path, int order, std::uint8_t* world_map) {
     return read_disk_raw(path, order, world_map, static_cast<int>(world_map_size)) < 0 ? -1 : 0;
 }
 

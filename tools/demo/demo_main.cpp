@@ -14,21 +14,24 @@
 
 namespace {
 
-constexpr const char* program_disk_name = "KQboot.dsk";
-constexpr const char* world_disk_name = "kqvellmara.dsk";
+constexpr const char* program_disk_name = "KQboot";
+constexpr const char* world_disk_name = "kqvellmara";
 constexpr std::uint32_t default_seed = demo_default_seed;
 
 struct demo_settings {
     int order = 1;
     std::uint32_t seed = default_seed;
     std::string dir = ".";
+    demo_form form = demo_form::raw;
+    const char* extension = ".dsk";
 };
 
 void print_demo_usage() {
-    std::printf("usage: qarvex-demo [--do|--po] [--seed N] [DIR]\n");
-    std::printf("        writes the demo disks %s and %s into DIR (default .)\n", program_disk_name,
-                world_disk_name);
+    std::printf("usage: qarvex-demo [--do|--po] [--woz|--nib|--2img] [--seed N] [DIR]\n");
+    std::printf("        writes the demo disks %s.dsk and %s.dsk into DIR (default .)\n",
+                program_disk_name, world_disk_name);
     std::printf("        --do|--po    sector order of both images (default --do)\n");
+    std::printf("        --woz|--nib|--2img  write them as .woz, .nib or .2mg files instead\n");
     std::printf("        --seed N     world of seed N (default %u)\n",
                 static_cast<unsigned>(default_seed));
 }
@@ -44,6 +47,15 @@ int parse_demo_arguments(int argc, char** argv, demo_settings* settings) {
             settings->order = 1;
         } else if (argument == "--po") {
             settings->order = 2;
+        } else if (argument == "--woz") {
+            settings->form = demo_form::woz;
+            settings->extension = ".woz";
+        } else if (argument == "--nib") {
+            settings->form = demo_form::nib;
+            settings->extension = ".nib";
+        } else if (argument == "--2img") {
+            settings->form = demo_form::two_img;
+            settings->extension = ".2mg";
         } else if (argument == "--seed") {
             char* end = nullptr;
             if (i + 1 >= argc) {
@@ -76,13 +88,15 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(settings.dir, error);
     const std::filesystem::path dir = settings.dir;
-    const std::string program_path = (dir / program_disk_name).string();
-    const std::string world_path = (dir / world_disk_name).string();
-    if (write_demo_program_disk(program_path, settings.order) < 0) {
+    const std::string program_path =
+        (dir / (std::string(program_disk_name) + settings.extension)).string();
+    const std::string world_path =
+        (dir / (std::string(world_disk_name) + settings.extension)).string();
+    if (write_demo_program_disk(program_path, settings.order, settings.form) < 0) {
         std::printf("error: write '%s'\n", program_path.c_str());
         return 1;
     }
-    if (write_demo_world_disk(world_path, settings.order, settings.seed) < 0) {
+    if (write_demo_world_disk(world_path, settings.order, settings.seed, settings.form) < 0) {
         std::printf("error: write '%s'\n", world_path.c_str());
         return 1;
     }
