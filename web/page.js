@@ -222,8 +222,8 @@ function tileOf(latlng) {
   return x >= 0 && y >= 0 && x < 256 && y < 256 ? { x, y, tile: tileAt(x, y) } : null;
 }
 const hex = (n) => n.toString(16).toUpperCase().padStart(2, '0');
-map.on('mousemove', (e) => {
-  const place = tileOf(e.latlng), cursor = $('cursor');
+function showCursor(place) {
+  const cursor = $('cursor');
   if (!place) {
     cursor.textContent = '';
     for (const key of ['x', 'y', 'tile']) delete cursor.dataset[key];
@@ -231,7 +231,9 @@ map.on('mousemove', (e) => {
   }
   Object.assign(cursor.dataset, { x: place.x, y: place.y, tile: place.tile });
   cursor.textContent = `x ${place.x} (${hex(place.x)})  y ${place.y} (${hex(place.y)})  tile ${place.tile} (${hex(place.tile)})`;
-});
+}
+map.on('mousemove', (e) => showCursor(tileOf(e.latlng)));
+map.on('mouseout', () => showCursor(null));
 map.on('dblclick', (e) => {
   const place = tileOf(e.latlng);
   if (!place) return;
