@@ -19,19 +19,17 @@ set_target_properties(qarvex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_
 target_link_options(qarvex PRIVATE ${qarvex_wasm_memory} -sNODERAWFS=1 -sEXIT_RUNTIME=1
                     -sENVIRONMENT=node --pre-js ${PROJECT_SOURCE_DIR}/web/node-pre.js)
 set_property(TARGET qarvex APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/web/node-pre.js)
-file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/node/qarvex.in CONTENT [=[#!/bin/sh
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/node/qarvex CONTENT [=[#!/bin/sh
 # The command-line program, compiled to WebAssembly, run by Node.
-exec @QARVEX_NODE@ --no-experimental-fetch --stack-size=4000 "$(dirname "$0")/qarvex.js" "$@"
+exec @QARVEX_NODE@ --no-experimental-fetch "$(dirname "$0")/qarvex.js" "$@"
 ]=] @ONLY)
-file(COPY ${CMAKE_BINARY_DIR}/node/qarvex.in DESTINATION ${CMAKE_BINARY_DIR}/node/wrapper
-     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
-                      WORLD_EXECUTE)
-file(RENAME ${CMAKE_BINARY_DIR}/node/wrapper/qarvex.in ${CMAKE_BINARY_DIR}/node/qarvex)
+file(CHMOD ${CMAKE_BINARY_DIR}/node/qarvex PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # The viewer library and the browser tests' driver, as the lock file pins them.
 set(qarvex_web_dir ${PROJECT_SOURCE_DIR}/web)
 if(NOT EXISTS ${qarvex_web_dir}/node_modules/leaflet/package.json)
-    execute_process(COMMAND ${QARVEX_NPM} ci --no-audit --no-fund
+    execute_process(COMMAND ${QARVEX_NPM} ci --ignore-scripts --no-audit --no-fund
                     WORKING_DIRECTORY ${qarvex_web_dir} RESULT_VARIABLE npm_result)
     if(NOT npm_result EQUAL 0)
         message(FATAL_ERROR "npm ci in ${qarvex_web_dir} failed")
