@@ -44,7 +44,9 @@ set_target_properties(qarvex-web PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BIN
 target_link_options(qarvex-web PRIVATE ${qarvex_wasm_memory} -sSINGLE_FILE=1 -sMODULARIZE=1
     -sEXPORT_NAME=createQarvex -sENVIRONMENT=worker -sFILESYSTEM=1
     -sEXPORTED_FUNCTIONS=_web_run,_web_read_world_map,_web_is_program_disk,_web_make_demo,_malloc,_free
-    -sEXPORTED_RUNTIME_METHODS=FS,ccall,setValue,stringToUTF8,lengthBytesUTF8)
+    -sEXPORTED_RUNTIME_METHODS=FS,ccall,setValue,stringToUTF8,lengthBytesUTF8
+    --pre-js ${qarvex_web_dir}/engine-pre.js)
+set_property(TARGET qarvex-web APPEND PROPERTY LINK_DEPENDS ${qarvex_web_dir}/engine-pre.js)
 
 set(qarvex_page_sources page.html page.css page.js bmp.js worker.js build-page.js)
 list(TRANSFORM qarvex_page_sources PREPEND ${qarvex_web_dir}/)

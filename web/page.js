@@ -91,24 +91,32 @@ async function draw() {
 }
 
 // --- the picture on offer -----------------------------------------------------------
+// The picture as a Blob, made when first asked for, not while drawing.
+function bmpBlob() {
+  if (!picture.blob) picture.blob = new Blob([picture.bytes], { type: 'image/bmp' });
+  return picture.blob;
+}
 let bmpUrl = null;
-function showPicture(answer) {
+$('download-bmp').onclick = () => {
   if (bmpUrl) URL.revokeObjectURL(bmpUrl);
-  bmpUrl = null;
+  bmpUrl = URL.createObjectURL(bmpBlob());
+  $('download-bmp').href = bmpUrl;
+};
+function showPicture(answer) {
   picture = null;
   selected = -1;
   $('download-bmp').hidden = $('download-png').hidden = true;
   $('found').textContent = '';
   delete $('found').dataset.count;
   if (answer) {
-    const pixels = decodeBmp(new Uint8Array(answer.bmp));
-    picture = { bmp: answer.bmp, pixels, world: answer.world,
+    const bytes = new Uint8Array(answer.bmp, 0, answer.size);
+    const pixels = decodeBmp(bytes);
+    picture = { bytes, blob: null, pixels, world: answer.world,
                 tileW: pixels.width / 256, tileH: pixels.height / 256 };
-    bmpUrl = URL.createObjectURL(new Blob([answer.bmp], { type: 'image/bmp' }));
     const link = $('download-bmp');
-    link.href = bmpUrl;
+    link.href = '#';
     link.download = OUTPUT;
-    link.textContent = `BMP (${(answer.bmp.byteLength / 1e6).toFixed(1)} MB)`;
+    link.textContent = `BMP (${(answer.size / 1e6).toFixed(1)} MB)`;
     link.hidden = $('download-png').hidden = false;
   }
   setBounds();
@@ -119,7 +127,7 @@ $('download-png').onclick = async () => {
   button.disabled = true;
   button.textContent = 'PNG: encoding…';
   try {
-    const { png } = await ask('png', { bmp: picture.bmp.slice(0) });
+    const { png } = await ask('png', { blob: bmpBlob() });
     const link = document.createElement('a');
     link.href = URL.createObjectURL(png);
     link.download = OUTPUT.replace(/\.bmp$/, '.png');
@@ -148,11 +156,18 @@ function setBounds() {
 // gets the map pixel at its top left and screen pixels per map pixel.
 function canvasLayer(fill, options = {}) {
   const Layer = L.GridLayer.extend({
-    createTile(coords) {
+    // Each square is drawn in a task of its own, so that the page answers
+    // between them.
+    createTile(coords, done) {
       const canvas = document.createElement('canvas');
       canvas.width = canvas.height = 256;
       const scale = Math.pow(2, coords.z);
-      if (picture) fill(canvas.getContext('2d'), coords.x * 256 / scale, coords.y * 256 / scale, scale);
+      const shown = picture;
+      setTimeout(() => {
+        if (shown && shown === picture)
+          fill(canvas.getContext('2d'), coords.x * 256 / scale, coords.y * 256 / scale, scale);
+        done(null, canvas);
+      }, 0);
       return canvas;
     },
   });

@@ -81,7 +81,11 @@ const handlers = {
       const out = { lines, status, ms: performance.now() - started };
       lines = null;
       if (status === 0) {
-        out.bmp = m.FS.readFile(msg.output).buffer;
+        // The file's own storage goes to the page as it is, uncopied (the
+        // file is removed with its folder).
+        const file = m.FS.lookupPath(msg.output).node;
+        out.bmp = file.contents.buffer;
+        out.size = file.usedBytes;
         out.world = worldMap(m, msg.world, msg.order);
       }
       return out;
@@ -110,7 +114,7 @@ const handlers = {
   },
   // The BMP's pixels as a PNG, by the browser's own encoder.
   async png(m, msg) {
-    const picture = decodeBmp(new Uint8Array(msg.bmp));
+    const picture = decodeBmp(new Uint8Array(await msg.blob.arrayBuffer()));
     const canvas = new OffscreenCanvas(picture.width, picture.height);
     const context = canvas.getContext('2d');
     const band = 256;
