@@ -3,8 +3,11 @@
 // again, a moment later, until the reader has taken the bytes, as a
 // blocking write would. And the file system layer writes at the stream's
 // position, which a pipe has not (ESPIPE): such a write goes to the pipe
-// as it stands, as write() does.
+// as it stands, as write() does. And the .wasm file is read, not fetched.
 (function () {
+  // Node's own fetch can't read the program's .wasm file beside this
+  // script; without a fetch the loader reads the file from disk.
+  delete globalThis.fetch;
   const fs = require('fs');
   const write = fs.writeSync;
   const pause = new Int32Array(new SharedArrayBuffer(4));
