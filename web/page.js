@@ -22,6 +22,12 @@ worker.onmessage = (event) => {
   waiting.delete(answer.id);
   if (answer.failed) done.reject(new Error(answer.failed)); else done.resolve(answer);
 };
+// A worker that can't start (no WebAssembly, no memory) fails every request.
+worker.onerror = (event) => {
+  for (const done of waiting.values()) done.reject(new Error(event.message || 'the worker stopped'));
+  waiting.clear();
+  setState('error', 'This browser could not start the drawing engine.');
+};
 function ask(type, fields, transfer = []) {
   const id = ++asked;
   return new Promise((resolve, reject) => {
