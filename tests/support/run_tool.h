@@ -86,14 +86,21 @@ inline tool_result run_program(const std::string& program, const std::vector<std
     return result;
 }
 
+// The qarvex the tests run: $QARVEX_BINARY when set (the WebAssembly build's
+// build/web/node/qarvex, say), else the one built beside the tests.
+inline std::string qarvex_binary() {
+    const char* chosen = std::getenv("QARVEX_BINARY");
+    return chosen != nullptr && *chosen != '\0' ? chosen : QARVEX_BINARY;
+}
+
 // Runs the built qarvex; with a script, through /bin/sh -c script, where
 // "$0" "$@" are qarvex and its arguments.
 inline tool_result run_qarvex(std::vector<std::string> args, const std::filesystem::path& dir,
                               const std::string* stdin_text = nullptr,
                               const std::string& script = "") {
     if (script.empty())
-        return run_program(QARVEX_BINARY, args, dir, stdin_text);
-    args.insert(args.begin(), {"-c", script, QARVEX_BINARY});
+        return run_program(qarvex_binary(), args, dir, stdin_text);
+    args.insert(args.begin(), {"-c", script, qarvex_binary()});
     return run_program("/bin/sh", args, dir, stdin_text);
 }
 

@@ -41,3 +41,18 @@ bool build_shape_files(std::vector<std::uint8_t>* file0, std::vector<std::uint8_
 // A 256 x 256 world in the map's chunked layout (16 x 16 chunks of 16 x 16
 // tiles), the same for the same seed.
 std::vector<std::uint8_t> generate_world(std::uint32_t seed);
+
+// The world of the demo disks unless another seed is asked for.
+inline constexpr std::uint32_t demo_default_seed = 1987;
+
+// How a demo disk is stored: a raw sector image in the sector order asked
+// for, the disk's surface as WOZ 2 or NIB (DOS 3.3 order inside), or a 2IMG
+// file with the sectors in the order asked for.
+enum class demo_form { raw, woz, nib, two_img };
+
+// Writes the demo program disk (both shape files in its catalog) or the
+// demo world disk (the world of seed on tracks 0 to 15) to path in sector
+// order 1 (DOS 3.3) or 2 (ProDOS); 0, or -1 after a line saying why.
+int write_demo_program_disk(const std::string& path, int order, demo_form form = demo_form::raw);
+int write_demo_world_disk(const std::string& path, int order, std::uint32_t seed,
+                          demo_form form = demo_form::raw);

@@ -11,27 +11,27 @@
 #include <vector>
 
 #include "demo.h"
-#include "diskbuild.h"
 
 namespace {
 
-constexpr const char* program_disk_name = "KQboot.dsk";
-constexpr const char* world_disk_name = "kqvellmara.dsk";
-constexpr std::uint8_t binary_file_type = 0x04;
-constexpr std::uint16_t shape_load_address = 0x6000;
-constexpr std::uint32_t default_seed = 1987;
+constexpr const char* program_disk_name = "KQboot";
+constexpr const char* world_disk_name = "kqvellmara";
+constexpr std::uint32_t default_seed = demo_default_seed;
 
 struct demo_settings {
     int order = 1;
     std::uint32_t seed = default_seed;
     std::string dir = ".";
+    demo_form form = demo_form::raw;
+    const char* extension = ".dsk";
 };
 
 void print_demo_usage() {
-    std::printf("usage: qarvex-demo [--do|--po] [--seed N] [DIR]\n");
-    std::printf("        writes the demo disks %s and %s into DIR (default .)\n", program_disk_name,
-                world_disk_name);
+    std::printf("usage: qarvex-demo [--do|--po] [--woz|--nib|--2img] [--seed N] [DIR]\n");
+    std::printf("        writes the demo disks %s.dsk and %s.dsk into DIR (default .)\n",
+                program_disk_name, world_disk_name);
     std::printf("        --do|--po    sector order of both images (default --do)\n");
+    std::printf("        --woz|--nib|--2img  write them as .woz, .nib or .2mg files instead\n");
     std::printf("        --seed N     world of seed N (default %u)\n",
                 static_cast<unsigned>(default_seed));
 }
@@ -47,6 +47,15 @@ int parse_demo_arguments(int argc, char** argv, demo_settings* settings) {
             settings->order = 1;
         } else if (argument == "--po") {
             settings->order = 2;
+        } else if (argument == "--woz") {
+            settings->form = demo_form::woz;
+            settings->extension = ".woz";
+        } else if (argument == "--nib") {
+            settings->form = demo_form::nib;
+            settings->extension = ".nib";
+        } else if (argument == "--2img") {
+            settings->form = demo_form::two_img;
+            settings->extension = ".2mg";
         } else if (argument == "--seed") {
             char* end = nullptr;
             if (i + 1 >= argc) {
@@ -69,33 +78,6 @@ int parse_demo_arguments(int argc, char** argv, demo_settings* settings) {
     return 0;
 }
 
-int write_program_disk(const std::string& path, int order) {
-    std::vector<std::uint8_t> file0;
-    std::vector<std::uint8_t> file1;
-    std::string problem;
-    if (!build_shape_files(&file0, &file1, &problem)) {
-        std::printf("error: %s\n", problem.c_str());
-        return -1;
-    }
-    built_disk disk{};
-    start_disk(&disk);
-    if (add_file(&disk, "S\x01HP0", binary_file_type,
-                 binary_file_contents(shape_load_address, file0)) < 0 ||
-        add_file(&disk, "S\x01HP1", binary_file_type,
-                 binary_file_contents(shape_load_address, file1)) < 0) {
-        std::printf("error: can't add the shape files\n");
-        return -1;
-    }
-    return save_disk(&disk, path, order);
-}
-
-int write_world_disk(const std::string& path, int order, std::uint32_t seed) {
-    built_disk disk{};
-    start_disk(&disk);
-    put_raw(&disk, 0, generate_world(seed)); // tracks 0 to 15
-    return save_disk(&disk, path, order);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -106,13 +88,15 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(settings.dir, error);
     const std::filesystem::path dir = settings.dir;
-    const std::string program_path = (dir / program_disk_name).string();
-    const std::string world_path = (dir / world_disk_name).string();
-    if (write_program_disk(program_path, settings.order) < 0) {
+    const std::string program_path =
+        (dir / (std::string(program_disk_name) + settings.extension)).string();
+    const std::string world_path =
+        (dir / (std::string(world_disk_name) + settings.extension)).string();
+    if (write_demo_program_disk(program_path, settings.order, settings.form) < 0) {
         std::printf("error: write '%s'\n", program_path.c_str());
         return 1;
     }
-    if (write_world_disk(world_path, settings.order, settings.seed) < 0) {
+    if (write_demo_world_disk(world_path, settings.order, settings.seed, settings.form) < 0) {
         std::printf("error: write '%s'\n", world_path.c_str());
         return 1;
     }
