@@ -327,6 +327,7 @@ int close_output(output_stream* output, bool keep) {
 #else // POSIX
 
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <csignal>
 
@@ -392,8 +393,7 @@ extern "C" void remove_temp_and_stop(int signal_number) {
 }
 
 void catch_signal(int signal_number, const struct sigaction* action) {
-    if (signal_number <= 0 || signal_number >= signal_slots)
-        return;
+    assert(signal_number > 0 && signal_number < signal_slots);
     // A signal that the run was started ignoring (a background job's SIGINT)
     // stays ignored.
     struct sigaction* previous = &previous_actions[static_cast<std::size_t>(signal_number)];

@@ -40,7 +40,6 @@ struct output_stream {
     std::FILE* file;
     output_way way;
     in_place_cause cause;
-    unsigned links;         // the file's hard links, when that is the cause
     output_fault fault;     // set when open_output fails
     std::uint64_t size;     // the whole picture file; an in-place write is cut to it
     path_char* temp_path;   // the temporary file while it exists

@@ -121,14 +121,28 @@ TEST(OutputFile, PathsThatCannotBeWrittenFailWithTheirLines) {
         {"/dev/full", asked("/dev/full") + "error: write_bitmap() - can't write bitmap data\n"
                                            "error: write bitmap '/dev/full'\n"},
     };
+    const std::string typed = "y\n";
     for (const auto& [output, lines] : cases) {
         run.args[5] = output;
-        const std::string typed = "y\n";
         const auto result = run_qarvex(run.args, run.dir.path, &typed, script);
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.out + result.err, lines + "error: write bitmap file '" + output + "'\n");
         EXPECT_EQ(listing(run.dir.path, true), before);
     }
+    // Asked nothing, a path that can't be written is refused before the
+    // world disk (not there) is read; a device is opened as it comes.
+    auto args = run.args;
+    args[3] = "missing.dsk";
+    args.push_back("--overwrite");
+    for (const auto& [output, lines] : cases) {
+        args[5] = output;
+        const bool device = output == "/dev/full";
+        EXPECT_EQ(run_qarvex(args, run.dir.path, &typed, script).out,
+                  device ? "error: open 'missing.dsk'\nerror: read image file 'missing.dsk'\n"
+                         : "error: open '" + output + "'\nerror: write bitmap file '" + output +
+                               "'\n");
+    }
+    EXPECT_EQ(listing(run.dir.path, true), before);
 }
 
 // Files of root that nobody may write but not replace (in a folder nobody
@@ -273,25 +287,32 @@ TEST(OutputFile, AnInputIsNeverTheOutputHoweverItIsSpelt) {
 TEST(OutputFile, ALinkStaysALinkAndModesStayAsTheyWere) {
     tiny_run run;
     fs::create_directory(run.dir / "maps");
-    write_file(run.dir / "maps" / "real.bmp", old_bytes);
+    const fs::path real = run.dir / "maps" / "real.bmp";
     const auto odd_mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
-    fs::permissions(run.dir / "maps" / "real.bmp", odd_mode);
-    fs::create_symlink("maps/real.bmp", run.dir / "out.bmp");
-    // Root gives the old file away: the new one is given to the same owner.
-    EXPECT_TRUE(geteuid() != 0 ||
-                chown((run.dir / "maps" / "real.bmp").c_str(), 65534, 65534) == 0);
-    struct stat before {};
-    struct stat after {};
-    stat((run.dir / "out.bmp").c_str(), &before);
     run.args.push_back("--overwrite");
-    EXPECT_EQ(run_qarvex(run.args, run.dir.path).status, 0);
-    EXPECT_EQ(fs::read_symlink(run.dir / "out.bmp"), "maps/real.bmp");
-    stat((run.dir / "out.bmp").c_str(), &after);
-    EXPECT_NE(after.st_ino, before.st_ino); // replaced, not written over in place
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    EXPECT_EQ(fs::status(run.dir / "out.bmp").permissions(), odd_mode);
-    EXPECT_TRUE(is_picture(read_file(run.dir / "out.bmp")));
-    EXPECT_EQ(listing(run.dir / "maps"), "real.bmp");
+    // Relative, longer than a first read of a link takes, absolute.
+    std::string long_link = "maps/real.bmp";
+    while (long_link.size() < 300)
+        long_link = "./" + long_link;
+    for (const std::string& link : {std::string("maps/real.bmp"), long_link, real.string()}) {
+        write_file(real, old_bytes);
+        fs::permissions(real, odd_mode);
+        fs::remove(run.dir / "out.bmp");
+        fs::create_symlink(link, run.dir / "out.bmp");
+        // Root gives the old file away: the new one is given to the same owner.
+        EXPECT_TRUE(geteuid() != 0 || chown(real.c_str(), 65534, 65534) == 0);
+        struct stat before {};
+        struct stat after {};
+        stat(real.c_str(), &before);
+        EXPECT_EQ(run_qarvex(run.args, run.dir.path).status, 0);
+        EXPECT_EQ(fs::read_symlink(run.dir / "out.bmp"), link);
+        stat(real.c_str(), &after);
+        EXPECT_NE(after.st_ino, before.st_ino); // replaced, not written over in place
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(fs::status(real).permissions(), odd_mode);
+        EXPECT_TRUE(is_picture(read_file(real))) << link;
+        EXPECT_EQ(listing(run.dir / "maps"), "real.bmp");
+    }
     // A new file is written without a question, with the usual mode under the
     // run's umask, past a stale temporary file of an earlier run with its id.
     run.args[5] = "new.bmp";
