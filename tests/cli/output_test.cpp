@@ -289,23 +289,25 @@ TEST(OutputFile, ALinkStaysALinkAndModesStayAsTheyWere) {
     fs::create_directory(run.dir / "maps");
     const fs::path real = run.dir / "maps" / "real.bmp";
     const auto odd_mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+    // A link of one letter, its text relative, longer than a first read of a
+    // link takes, absolute.
+    run.args[5] = "o";
     run.args.push_back("--overwrite");
-    // Relative, longer than a first read of a link takes, absolute.
     std::string long_link = "maps/real.bmp";
     while (long_link.size() < 300)
         long_link = "./" + long_link;
     for (const std::string& link : {std::string("maps/real.bmp"), long_link, real.string()}) {
         write_file(real, old_bytes);
         fs::permissions(real, odd_mode);
-        fs::remove(run.dir / "out.bmp");
-        fs::create_symlink(link, run.dir / "out.bmp");
+        fs::remove(run.dir / "o");
+        fs::create_symlink(link, run.dir / "o");
         // Root gives the old file away: the new one is given to the same owner.
         EXPECT_TRUE(geteuid() != 0 || chown(real.c_str(), 65534, 65534) == 0);
         struct stat before {};
         struct stat after {};
         stat(real.c_str(), &before);
         EXPECT_EQ(run_qarvex(run.args, run.dir.path).status, 0);
-        EXPECT_EQ(fs::read_symlink(run.dir / "out.bmp"), link);
+        EXPECT_EQ(fs::read_symlink(run.dir / "o"), link);
         stat(real.c_str(), &after);
         EXPECT_NE(after.st_ino, before.st_ino); // replaced, not written over in place
         EXPECT_EQ(after.st_uid, before.st_uid);
@@ -325,8 +327,7 @@ TEST(OutputFile, ALinkStaysALinkAndModesStayAsTheyWere) {
     EXPECT_EQ(fs::status(run.dir / "new.bmp").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     const std::string names = listing(run.dir.path);
-    const std::string stale = ".qarvex-",
-                      rest = "-0.tmp, maps, new.bmp, out.bmp, sheet.bmp, world.dsk";
+    const std::string stale = ".qarvex-", rest = "-0.tmp, maps, new.bmp, o, sheet.bmp, world.dsk";
     ASSERT_TRUE(names.starts_with(stale) && names.ends_with(rest)) << names;
     const std::string id = names.substr(stale.size(), names.size() - stale.size() - rest.size());
     EXPECT_TRUE(!id.empty() && id.find_first_not_of("0123456789") == std::string::npos) << names;
@@ -403,17 +404,14 @@ struct ntsc_run {
         EXPECT_EQ(waitpid(pid, &status, 0), pid);
         return status;
     }
-    // Holds a run once its temporary file (or, written in place, the map) has
+    // Holds a run once its temporary file, named for its process id, has
     // `at` bytes; false when the run ended first, *status saying how.
     bool hold_at(pid_t pid, std::uintmax_t at, int* status) const {
+        const fs::path temp = dir.path / (".qarvex-" + std::to_string(pid) + "-0.tmp");
         while (waitpid(pid, status, WNOHANG) == 0) {
             std::error_code none;
-            std::uintmax_t written = fs::file_size(map, none);
-            for (const auto& entry : fs::directory_iterator(dir.path)) {
-                if (entry.path().filename().string().starts_with(".qarvex-"))
-                    written = fs::file_size(entry.path(), none);
-            }
-            if (written != static_cast<std::uintmax_t>(-1) && written >= at) {
+            const std::uintmax_t written = fs::file_size(temp, none);
+            if (!none && written >= at) {
                 kill(pid, SIGSTOP);
                 EXPECT_EQ(waitpid(pid, status, WUNTRACED), pid);
                 return WIFSTOPPED(*status);
@@ -441,7 +439,9 @@ TEST(OutputFile, StopSignalsAndRunsAtOnceLeaveTheOldMapOrAWholeOne) {
             write_file(run.map, old_bytes);
             const pid_t pid = run.start(run.args);
             int status = 0;
-            if (run.hold_at(pid, at, &status)) {
+            const bool held = run.hold_at(pid, at, &status);
+            EXPECT_TRUE(held) << signal_number << " at " << at;
+            if (held) {
                 kill(pid, signal_number);
                 kill(pid, SIGCONT);
                 status = ntsc_run::wait_for(pid);
@@ -461,6 +461,7 @@ TEST(OutputFile, StopSignalsAndRunsAtOnceLeaveTheOldMapOrAWholeOne) {
         const pid_t first = run.start(run.args);
         int status = 0;
         const bool held = round == 2 && run.hold_at(first, 64 << 20, &status);
+        EXPECT_EQ(held, round == 2);
         EXPECT_EQ(ntsc_run::wait_for(run.start(blurred)), 0);
         if (held)
             kill(first, SIGCONT);
