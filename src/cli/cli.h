@@ -33,8 +33,9 @@ void print_usage();
 int run_qarvex(int argc, char** argv);
 
 // --- output file -----------------------------------------------------------------------
-// 0 when the output is none of the files the run reads; otherwise -1, after
-// one line saying which, before anything has been read.
+// 0 when the output is none of the files the run reads and may be written;
+// otherwise -1, after the lines saying why, before anything has been read.
+// When the overwrite question comes first, the write judges the path after it.
 int check_output_file(const run_settings* settings);
 int write_bitmap_file(const char* path, const image_info* picture, int overwrite);
 int ask_yes_no(const char* question);

@@ -13,6 +13,32 @@ namespace {
 
 constexpr std::size_t output_buffer_size = std::size_t{1} << 20;
 
+// What follows "error: open '%s'" when the path alone does not say why.
+const char* fault_text(output_fault fault) {
+    switch (fault) {
+    case output_fault::read_only_file_system:
+        return " (read-only file system)";
+    case output_fault::no_space:
+        return " (no space left on the device)";
+    default:
+        return "";
+    }
+}
+
+// Why an existing file is written in place.
+const char* cause_text(in_place_cause cause) {
+    switch (cause) {
+    case in_place_cause::links:
+        return "it has other hard links, which stay one file";
+    case in_place_cause::folder:
+        return "its folder takes no new file";
+    case in_place_cause::sticky_folder:
+        return "its folder's sticky bit forbids the rename";
+    default:
+        return "a new file could not keep its owner";
+    }
+}
+
 } // namespace
 
 int ask_yes_no(const char* question) {
@@ -40,6 +66,15 @@ int check_output_file(const run_settings* settings) {
             return -1;
         }
     }
+    // A path that no answer could make writable is refused now, before any
+    // work, unless the overwrite question comes first.
+    output_fault fault = output_fault::other;
+    if ((settings->overwrite || !path_exists(settings->output_file)) &&
+        check_output_path(settings->output_file, &fault) < 0) {
+        std::printf("error: open '%s'%s\n", settings->output_file, fault_text(fault));
+        std::printf("error: write bitmap file '%s'\n", settings->output_file);
+        return -1;
+    }
     return 0;
 }
 
@@ -61,9 +96,14 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     std::unique_ptr<char, decltype(&std::free)> buffer(
         static_cast<char*>(std::malloc(output_buffer_size)), &std::free);
     output_stream output{};
-    if (open_output(&output, path) < 0) {
-        std::printf("error: open '%s'\n", path);
+    if (open_output(&output, path, header.file_length) < 0) {
+        std::printf("error: open '%s'%s\n", path, fault_text(output.fault));
         return -1;
+    }
+    if (output.way == output_way::in_place) {
+        std::printf("warning: '%s' is written in place, not replaced atomically: %s\n", path,
+                    cause_text(output.cause));
+        std::fflush(stdout);
     }
     // The map is tens of MiB: a large stream buffer means few, big writes.
     // Should the buffer not be had, the stream keeps its own smaller one.

@@ -1,6 +1,7 @@
 // The run sequence: one straight line of stages on the records held here.
 // Each failing stage prints its own line; the run adds one naming the stage
 // and goes straight to the release, which frees every buffer once.
+#include <cassert>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,11 +42,13 @@ int allocate_picture(const shape_sheet* sheet, image_info* picture) {
     const std::int64_t width = std::int64_t{map_tiles} * sheet->tile_width;
     const std::int64_t height = std::int64_t{map_tiles} * sheet->tile_height;
     const std::int64_t bytes = sheet->bytes_per_pixel * width * height;
-    if (width > INT32_MAX || height > INT32_MAX || bytes > UINT32_MAX) {
+    if (bytes > UINT32_MAX) {
         std::printf("error: tiles of %d x %d pixels make the map larger than 4 GiB\n",
                     static_cast<int>(sheet->tile_width), static_cast<int>(sheet->tile_height));
         return -1;
     }
+    // Each side is at least 256 times smaller than the byte size.
+    assert(width <= INT32_MAX && height <= INT32_MAX);
     picture->width = static_cast<std::int32_t>(width);
     picture->height = static_cast<std::int32_t>(height);
     picture->bit_count = sheet->bit_count;
