@@ -38,7 +38,7 @@ endif()
 
 # The page's engine: the same run as the command line, on the in-memory file
 # system, with the wasm inlined as base64.
-add_executable(qarvex-web ${PROJECT_SOURCE_DIR}/src/web/web_entry.cpp)
+add_executable(qarvex-web ${PROJECT_SOURCE_DIR}/src/cli/web_main.cpp)
 target_link_libraries(qarvex-web PRIVATE qarvex_cli demo_disks)
 set_target_properties(qarvex-web PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/engine)
 target_link_options(qarvex-web PRIVATE ${qarvex_wasm_memory} -sSINGLE_FILE=1 -sMODULARIZE=1

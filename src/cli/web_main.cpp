@@ -1,9 +1,10 @@
-// The page's way into the tool. The page's worker writes the disks a person
-// gave it into the in-memory file system under their own names and runs the
-// tool there with the arguments the command line would take, so that the
-// page prints the same lines and writes the same picture as the command line.
-// Beside the run: the world map's bytes for the tile under the pointer, which
-// of two disks is the program disk, and the demo disks.
+// The page's way into the tool, as main.cpp is the command line's. The
+// page's worker writes the disks a person gave it into the in-memory file
+// system under their own names and runs the tool there with the arguments the
+// command line would take, so that the page prints the same lines and writes
+// the same picture as the command line. Beside the run: the world map's bytes
+// for the tile under the pointer, which of two disks is the program disk, and
+// the demo disks.
 #include <cstdint>
 #include <cstdlib>
 
