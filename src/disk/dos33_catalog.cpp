@@ -77,7 +77,7 @@ constexpr int first_catalog_sector = 15;
 // Catalog sectors lie on tracks 1 to 49; with the loop check no chain can
 // read more sectors than there are such addresses.
 constexpr int max_catalog_track = 49;
-constexpr int max_catalog_sectors = max_catalog_track * sectors_per_track;
+[[maybe_unused]] constexpr int max_catalog_sectors = max_catalog_track * sectors_per_track;
 
 void decode_vtoc(vtoc* v, const std::uint8_t* p) {
     v->reserved_00 = p[0x00];
