@@ -70,8 +70,13 @@ add_test(NAME web.native-build
          COMMAND sh -c "cmake --preset test >/dev/null && cmake --build --preset test"
          WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
 set_tests_properties(web.native-build PROPERTIES FIXTURES_SETUP native TIMEOUT 1800)
+# Node's runtime has no user ids, signals or room reserved ahead of a write:
+# the output-file cases that rest on those are the native program's alone.
+set(qarvex_node_filter_cli
+    --gtest_filter=-OutputFile.AFileThatCannotBeReplacedIsWrittenInPlace:OutputFile.AFileSizeLimitOrAFullDiskLeavesTheOldFile)
 foreach(sub cli disk bmp map render)
-    add_test(NAME web.node-${sub} COMMAND ${qarvex_native_dir}/tests/test_${sub})
+    add_test(NAME web.node-${sub} COMMAND ${qarvex_native_dir}/tests/test_${sub}
+             ${qarvex_node_filter_${sub}})
     set_tests_properties(web.node-${sub} PROPERTIES FIXTURES_REQUIRED native TIMEOUT 1800
         ENVIRONMENT "QARVEX_BINARY=${CMAKE_BINARY_DIR}/node/qarvex")
 endforeach()

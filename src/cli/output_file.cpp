@@ -107,7 +107,7 @@ int write_bitmap_file(const char* path, const image_info* picture, int overwrite
     }
     // The map is tens of MiB: a large stream buffer means few, big writes.
     // Should the buffer not be had, the stream keeps its own smaller one.
-    if (buffer != nullptr)
+    if (buffer != nullptr && output.file != stdout)
         std::setvbuf(output.file, buffer.get(), _IOFBF, output_buffer_size);
     const bool written = write_bitmap(output.file, &header, picture->palette, picture->pixels) >= 0;
     if (close_output(&output, written) < 0) {

@@ -516,22 +516,47 @@ char* follow_links(const char* path) {
     return nullptr;
 }
 
-// Whether the entry is the file that standard output writes to.
+// Whether the entry is the file that standard output writes to. Under Node
+// the program's descriptor 1 is a stream of its own that Node writes to its
+// own descriptor 1, whose file the system names.
 bool is_standard_output(const struct stat* named) {
     struct stat out;
-    return fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == named->st_dev &&
-           out.st_ino == named->st_ino;
+#if defined(__EMSCRIPTEN__)
+    const int found = stat("/proc/self/fd/1", &out);
+#else
+    const int found = fstat(STDOUT_FILENO, &out);
+#endif
+    return found == 0 && out.st_dev == named->st_dev && out.st_ino == named->st_ino;
+}
+
+// Whether the path names standard output whatever it leads to: under Node,
+// where such a name opens its file anew, by its spelling; elsewhere the
+// file it leads to tells.
+bool names_standard_output(const char* path) {
+#if defined(__EMSCRIPTEN__)
+    return std::strcmp(path, "/dev/stdout") == 0 || std::strcmp(path, "/dev/fd/1") == 0 ||
+           std::strcmp(path, "/proc/self/fd/1") == 0;
+#else
+    (void)path;
+    return false;
+#endif
 }
 
 // The picture through a descriptor of standard output's own open file: at
 // its position, in its mode, after whatever the run printed.
 int open_standard_output(output_stream* output) {
     std::fflush(stdout);
+    output->way = output_way::standard_output;
+#if defined(__EMSCRIPTEN__)
+    // Under Node a copy of descriptor 1 would open its file anew: the
+    // stream itself takes the picture, and stays open after it.
+    output->file = stdout;
+#else
     const int descriptor = dup(STDOUT_FILENO);
     output->file = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
     if (output->file == nullptr && descriptor >= 0)
         close(descriptor);
-    output->way = output_way::standard_output;
+#endif
     return output->file != nullptr ? 0 : -1;
 }
 
@@ -656,6 +681,8 @@ bool same_file(const char* path, const char* other) {
 
 int check_output_path(const char* path, output_fault* fault) {
     *fault = output_fault::other;
+    if (names_standard_output(path))
+        return 0;
     struct stat named;
     if (stat(path, &named) == 0) {
         if (S_ISDIR(named.st_mode))
@@ -688,7 +715,7 @@ int open_output(output_stream* output, const char* path, std::uint64_t size) {
         return open_directly(output, path);
     struct stat named;
     const bool exists = stat(path, &named) == 0;
-    if (exists && is_standard_output(&named))
+    if (names_standard_output(path) || (exists && is_standard_output(&named)))
         return open_standard_output(output);
     if (exists ? !S_ISREG(named.st_mode) : errno != ENOENT)
         return open_directly(output, path);
@@ -757,7 +784,8 @@ int close_output(output_stream* output, bool keep) {
     bool whole = output->file != nullptr && keep && std::fflush(output->file) == 0;
     if (whole && output->way == output_way::in_place)
         whole = ftruncate(fileno(output->file), static_cast<off_t>(output->size)) == 0;
-    whole = (output->file == nullptr || std::fclose(output->file) == 0) && whole;
+    const bool own = output->file != nullptr && output->file != stdout;
+    whole = (!own || std::fclose(output->file) == 0) && whole;
     output->file = nullptr;
     return whole ? 0 : -1;
 }

@@ -103,6 +103,10 @@ int read_whole_file(std::FILE* file, const char* path, file_bytes* whole, load_f
     if (std::fseek(file, 0, SEEK_END) != 0)
         return read_stream(file, path, whole, fault);
     const long length = std::ftell(file);
+    // Under Node a pipe takes the seek and says it is empty: what it holds
+    // is read as it comes (an empty file gives nothing there either).
+    if (length == 0)
+        return read_stream(file, path, whole, fault);
     if (length < 0 || length > max_file_length) {
         *fault = load_fault::size;
         return -1;
@@ -114,10 +118,10 @@ int read_whole_file(std::FILE* file, const char* path, file_bytes* whole, load_f
         return -1;
     }
     whole->count = static_cast<std::size_t>(length);
-    whole->bytes = static_cast<std::uint8_t*>(std::malloc(std::max<std::size_t>(whole->count, 1)));
+    whole->bytes = static_cast<std::uint8_t*>(std::malloc(whole->count));
     if (whole->bytes == nullptr)
         return print_memory_exhaust();
-    if (length == 0 || std::fread(whole->bytes, whole->count, 1, file) != 1) {
+    if (std::fread(whole->bytes, whole->count, 1, file) != 1) {
         *fault = load_fault::read;
         return -1;
     }
