@@ -269,6 +269,8 @@ TEST(SurfaceRun, WozNibAnd2imgPairsDrawTheMapOfTheRawPair) {
     ASSERT_EQ(test_support::run_program(QARVEX_DEMO, {dir.path.string()}, dir.path).status, 0);
     const auto raw = test_support::run_qarvex({"-o", "raw.bmp"}, dir.path);
     ASSERT_EQ(raw.status, 0) << raw.out;
+    const std::string program = test_support::read_file(dir / "KQboot.dsk"),
+                      world = test_support::read_file(dir / "kqvellmara.dsk");
     // What, how it is made from a raw image, and the order asked for (heeded by raw images
     // only). ProDOS-order images come through pipes, both disks: read whole and reordered.
     const std::tuple<const char*, bytes (*)(const bytes&), const char*> formats[] = {
@@ -284,11 +286,8 @@ TEST(SurfaceRun, WozNibAnd2imgPairsDrawTheMapOfTheRawPair) {
          "--po"},
     };
     for (const auto& [name, make, order] : formats) {
-        for (const auto& [from, to] :
-             {std::pair{"KQboot.dsk", "program"}, {"kqvellmara.dsk", "world"}}) {
-            const std::string dsk = test_support::read_file(dir / from);
-            ASSERT_EQ(save_bytes(make({dsk.begin(), dsk.end()}), (dir / to).string()), 0);
-        }
+        for (const auto& [dsk, to] : {std::pair{&program, "program"}, {&world, "world"}})
+            ASSERT_EQ(save_bytes(make({dsk->begin(), dsk->end()}), (dir / to).string()), 0);
         const bool piped = std::string(name).find("pipes") != std::string::npos;
         const auto run = test_support::run_qarvex(
             {order, "-d1", piped ? "/dev/stdin" : "program", "-d2", piped ? "/dev/fd/3" : "world",
