@@ -45,7 +45,7 @@ struct DiskTest : testing::Test {
     test_support::temp_dir dir;
     disk_image disk{};
     std::string out;               // what the last captured call printed
-    std::vector<std::uint8_t> got; // what the last read_file read
+    std::vector<std::uint8_t> got; // what the last read_file or read_world read
 
     std::string path() const { return (dir / "disk.dsk").string(); }
     template <typename Call> int capture(Call call) {
@@ -63,6 +63,11 @@ struct DiskTest : testing::Test {
     int read_file(const char* name, int size) {
         got.assign(static_cast<std::size_t>(size) + 1, 0xEE);
         return capture([&] { return read_disk_file(&disk, name, got.data(), size); });
+    }
+    // Reads the first size bytes of the world from the saved image.
+    int read_world(int order, int size = 65536) {
+        got.assign(static_cast<std::size_t>(size), 0);
+        return capture([&] { return read_disk_raw(path().c_str(), order, got.data(), size); });
     }
     void TearDown() override { release_disk_image(&disk, 0); }
 };
