@@ -16,6 +16,7 @@ const std::string rule = "error: check_bitmap_header() - ";
 const std::string header_refused = "error: read_bitmap() - can't read bitmap header\n";
 const std::string sheet_refused = "error: read shape bitmap 'sheet.bmp'\n";
 const std::string data0 = "warning: check_bitmap_header() - data length is 0 ... corrected: 0x";
+constexpr std::uint16_t bit_counts[] = {1, 4, 8, 16, 24, 32};
 
 // The letter F (no symmetry), red on blue: index 1 (at 1 bit nonzero), X1R5G5B5 or BGR.
 bytes f_pixels(int bits) {
@@ -155,8 +156,7 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
     EXPECT_EQ(std::ftell(f), 0);
     std::fclose(f);
     // Round trips: widths that end a byte and a row at every place, and height 0.
-    for (int bits_value : {1, 4, 8, 16, 24, 32}) {
-        const auto bits = static_cast<std::uint16_t>(bits_value);
+    for (const std::uint16_t bits : bit_counts)
         for (std::uint32_t w : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 17u, 140001u}) {
             const std::uint32_t h = w > 100 ? 1 : w % 4;
             const bytes sent = noise(w, h, bits);
@@ -165,7 +165,6 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
             EXPECT_EQ(r.pixels, sent) << bits << " bits, width " << w;
             EXPECT_EQ(r.palette, bits <= 8 ? f_palette(bits) : std::vector<std::uint32_t>());
         }
-    }
 }
 
 // The 8-bit F with fields changed (a refused header allocates nothing), or cut.
@@ -235,8 +234,7 @@ TEST(real_writers, agree_with_our_files) {
         run_program(python, {"-c", "import PIL"}, dir.path).status != 0)
         GTEST_SKIP() << "ImageMagick or Pillow not installed; skipping";
     const bytes f = f_pixels(24);
-    for (int bits_value : {1, 4, 8, 16, 24, 32}) {
-        const auto bits = static_cast<std::uint16_t>(bits_value);
+    for (const std::uint16_t bits : bit_counts) {
         test_support::write_file(dir / "f.bmp", f_file(bits));
         const auto seen = run_program(convert, {"f.bmp", "-depth", "8", "bgr:-"}, dir.path);
         EXPECT_EQ(bytes(seen.out.begin(), seen.out.end()), f) << bits << " bits";

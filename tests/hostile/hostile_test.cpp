@@ -60,12 +60,11 @@ built_disk program_disk(bool lists_everywhere) {
     if (!lists_everywhere)
         return disk;
     built_sector last = {1, 0};
-    for (int t = 1; t <= 34; ++t) {
+    for (int t = 1; t <= 34; ++t)
         for (int s = 0; s < 16 && t != 17; ++s) {
             put_link(&disk, last, {t, s});
             last = {t, s};
         }
-    }
     put_sector_byte(&disk, 0, 0, 3, 0x10);
     put_sector_byte(&disk, 17, 15, 0x0B, 1);
     put_sector_byte(&disk, 17, 15, 0x0C, 0);
@@ -84,11 +83,7 @@ TEST(HostileDisks, ListChainsAndPairsOffTheDisk) {
                                     "' 4109 != 4096\n"
                                     "error: open 'kqvellmara.dsk'\n"
                                     "error: read image file 'kqvellmara.dsk'\n";
-    struct damage {
-        built_disk disk;
-        std::string lines;
-    };
-    std::vector<damage> cases = {
+    std::pair<built_disk, std::string> cases[] = {
         {program_disk(true), shapes_read},
         // Linked back to its start, 560 lists (the image's sectors) are read first.
         {program_disk(true), "track/sector list too long (03/00)\n" + no_file0 + no_shapes},
@@ -99,19 +94,17 @@ TEST(HostileDisks, ListChainsAndPairsOffTheDisk) {
         // within its own bound, only the bound on the lists of the disk stops them.
         {program_disk(true), "track/sector list too long (0A/0D)\n" + no_list + shapes_read},
     };
-    put_link(&cases[1].disk, {34, 15}, {1, 0});
-    put_last_pair(&cases[2].disk, 0, 5, {0x40, 3});
-    const auto entry0 = cases[3].disk.bytes.begin() + (17 * 16 + 15) * 256 + 0x0B;
+    put_link(&cases[1].first, {34, 15}, {1, 0});
+    put_last_pair(&cases[2].first, 0, 5, {0x40, 3});
+    const auto entry0 = cases[3].first.bytes.begin() + (17 * 16 + 15) * 256 + 0x0B;
     for (int e = 0; e < 7; ++e)
-        put_raw(&cases[3].disk, (17 * 16 + 14) * 256 + 0x0B + 35 * e, bytes(entry0, entry0 + 35));
-    for (int order : {1, 2}) {
-        for (std::size_t i = 0; i < cases.size(); ++i) {
+        put_raw(&cases[3].first, (17 * 16 + 14) * 256 + 0x0B + 35 * e, bytes(entry0, entry0 + 35));
+    for (int order : {1, 2})
+        for (auto& [disk, lines] : cases) {
             test_support::temp_dir dir;
-            save_disk(&cases[i].disk, (dir / "KQboot.dsk").string(), order);
-            EXPECT_EQ(run_over_old_map(dir, order, {}), cases[i].lines)
-                << "case " << i << ", order " << order;
+            save_disk(&disk, (dir / "KQboot.dsk").string(), order);
+            EXPECT_EQ(run_over_old_map(dir, order, {}), lines) << "order " << order;
         }
-    }
 }
 
 // A pipe giving more than any disk image holds is refused once it has.

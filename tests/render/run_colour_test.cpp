@@ -16,14 +16,13 @@ TEST(RunColour, EachModeWritesItsPicture) {
     std::vector<std::uint8_t> left(4096, 0), right(4096, 0), map(65536, 0);
     left[1] = 0x01;
     map[0] = 1;
-    built_disk program{}, world{};
-    start_disk(&program);
-    add_file(&program, "S\x01HP0", 0x04, binary_file_contents(0x6000, left));
-    add_file(&program, "S\x01HP1", 0x04, binary_file_contents(0x6000, right));
-    start_disk(&world);
-    put_raw(&world, 0, map);
-    ASSERT_EQ(save_disk(&program, (dir / "KQboot.dsk").string(), 1), 0);
-    ASSERT_EQ(save_disk(&world, (dir / "kqvellmara.dsk").string(), 1), 0);
+    built_disk disk{}; // one image as both disks: the map on tracks 0 to 15, the files after
+    start_disk(&disk);
+    put_raw(&disk, 0, map);
+    add_file(&disk, "S\x01HP0", 0x04, binary_file_contents(0x6000, left));
+    add_file(&disk, "S\x01HP1", 0x04, binary_file_contents(0x6000, right));
+    for (const char* name : {"KQboot.dsk", "kqvellmara.dsk"})
+        ASSERT_EQ(save_disk(&disk, (dir / name).string(), 1), 0);
     auto run = [&](std::vector<std::string> args) {
         args.insert(args.end(), {"-o", "map.bmp", "--overwrite"});
         EXPECT_EQ(test_support::run_qarvex(args, dir.path).status, 0);

@@ -64,8 +64,8 @@ struct temp_dir {
     std::filesystem::path operator/(const std::string& name) const { return path / name; }
 };
 
-// Runs program with args in dir. stdin_text == nullptr gives an empty
-// standard input (/dev/null); otherwise the text is fed in.
+// Runs program with args in dir, the text fed in as its standard input
+// (stdin_text == nullptr: an empty one).
 inline tool_result run_program(const std::string& program, const std::vector<std::string>& args,
                                const std::filesystem::path& dir,
                                const std::string* stdin_text = nullptr) {
@@ -73,10 +73,9 @@ inline tool_result run_program(const std::string& program, const std::vector<std
     std::string command = "cd " + shell_quote(dir.string()) + " && " + shell_quote(program);
     for (const auto& arg : args)
         command += " " + shell_quote(arg);
-    if (stdin_text != nullptr)
-        write_file(in, *stdin_text);
-    command += " <" + shell_quote(stdin_text != nullptr ? in.string() : "/dev/null") + " >" +
-               shell_quote(out.string()) + " 2>" + shell_quote(err.string());
+    write_file(in, stdin_text != nullptr ? *stdin_text : "");
+    command += " <" + shell_quote(in.string()) + " >" + shell_quote(out.string()) + " 2>" +
+               shell_quote(err.string());
     const int raw = std::system(command.c_str());
     tool_result result{raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out),
                        read_file(err)};
@@ -86,21 +85,17 @@ inline tool_result run_program(const std::string& program, const std::vector<std
     return result;
 }
 
-// The qarvex the tests run: $QARVEX_BINARY when set (the WebAssembly build's
-// build/web/node/qarvex, say), else the one built beside the tests.
-inline std::string qarvex_binary() {
-    const char* chosen = std::getenv("QARVEX_BINARY");
-    return chosen != nullptr && *chosen != '\0' ? chosen : QARVEX_BINARY;
-}
-
-// Runs the built qarvex; with a script, through /bin/sh -c script, where
-// "$0" "$@" are qarvex and its arguments.
+// Runs qarvex: $QARVEX_BINARY when set (the WebAssembly build's
+// build/web/node/qarvex, say), else the one built beside the tests; with a
+// script, through /bin/sh -c script, where "$0" "$@" are qarvex and its arguments.
 inline tool_result run_qarvex(std::vector<std::string> args, const std::filesystem::path& dir,
                               const std::string* stdin_text = nullptr,
                               const std::string& script = "") {
+    const char* chosen = std::getenv("QARVEX_BINARY");
+    const std::string binary = chosen != nullptr && *chosen != '\0' ? chosen : QARVEX_BINARY;
     if (script.empty())
-        return run_program(qarvex_binary(), args, dir, stdin_text);
-    args.insert(args.begin(), {"-c", script, qarvex_binary()});
+        return run_program(binary, args, dir, stdin_text);
+    args.insert(args.begin(), {"-c", script, binary});
     return run_program("/bin/sh", args, dir, stdin_text);
 }
 
