@@ -529,19 +529,6 @@ bool is_standard_output(const struct stat* named) {
     return found == 0 && out.st_dev == named->st_dev && out.st_ino == named->st_ino;
 }
 
-// Whether the path names standard output whatever it leads to: under Node,
-// where such a name opens its file anew, by its spelling; elsewhere the
-// file it leads to tells.
-bool names_standard_output(const char* path) {
-#if defined(__EMSCRIPTEN__)
-    return std::strcmp(path, "/dev/stdout") == 0 || std::strcmp(path, "/dev/fd/1") == 0 ||
-           std::strcmp(path, "/proc/self/fd/1") == 0;
-#else
-    (void)path;
-    return false;
-#endif
-}
-
 // The picture through a descriptor of standard output's own open file: at
 // its position, in its mode, after whatever the run printed.
 int open_standard_output(output_stream* output) {
@@ -681,8 +668,6 @@ bool same_file(const char* path, const char* other) {
 
 int check_output_path(const char* path, output_fault* fault) {
     *fault = output_fault::other;
-    if (names_standard_output(path))
-        return 0;
     struct stat named;
     if (stat(path, &named) == 0) {
         if (S_ISDIR(named.st_mode))
@@ -715,7 +700,7 @@ int open_output(output_stream* output, const char* path, std::uint64_t size) {
         return open_directly(output, path);
     struct stat named;
     const bool exists = stat(path, &named) == 0;
-    if (names_standard_output(path) || (exists && is_standard_output(&named)))
+    if (exists && is_standard_output(&named))
         return open_standard_output(output);
     if (exists ? !S_ISREG(named.st_mode) : errno != ENOENT)
         return open_directly(output, path);
