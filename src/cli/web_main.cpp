@@ -8,7 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(__EMSCRIPTEN__)
 #include <emscripten/emscripten.h>
+#else
+#define EMSCRIPTEN_KEEPALIVE // built natively for the tests, which call these functions
+#endif
 
 #include "cli/cli.h"
 #include "demo.h"
