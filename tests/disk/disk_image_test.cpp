@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 
 #include "disk/disk_fixture.h"
 
@@ -65,7 +66,31 @@ TEST_F(DiskTest, EveryBitOfTheCatalogSectorFlippedGivesALineOrTheCatalog) {
 }
 
 TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {
-    built_disk built;
+    // The VTOC's fields at their places: a VTOC whose bytes are their own offsets.
+    built_disk built = sample;
+    std::iota(built.bytes.begin() + 17 * 4096, built.bytes.begin() + 17 * 4096 + 256, 0);
+    ASSERT_EQ(open_bytes(built.bytes), 0);
+    const vtoc& v = disk.vtoc;
+    std::vector<std::uint8_t> fields = {v.reserved_00, v.catalog_track, v.catalog_sector,
+                                        v.release};
+    const auto add = [&](const auto& more) {
+        fields.insert(fields.end(), more.begin(), more.end());
+    };
+    add(v.reserved_04);
+    fields.push_back(v.volume);
+    add(v.reserved_07);
+    fields.push_back(v.pairs_per_list);
+    add(v.reserved_28);
+    add(std::array{v.last_track, v.direction, v.reserved_32[0], v.reserved_32[1], v.tracks_per_disk,
+                   v.sectors_per_track});
+    fields.push_back(static_cast<std::uint8_t>(v.bytes_per_sector));
+    fields.push_back(static_cast<std::uint8_t>(v.bytes_per_sector >> 8));
+    for (const std::uint32_t map : v.free_bitmaps)
+        for (int k = 0; k < 4; ++k)
+            fields.push_back(static_cast<std::uint8_t>(map >> 8 * k));
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(fields[static_cast<std::size_t>(i)], i);
+
     const std::pair<built_sector, int> links[] = {
         {{0, 5}, 0}, {{0x31, 0}, 0}, {{0x32, 0}, -1}, {{17, 16}, -1}};
     for (const auto& [link, result] : links) {

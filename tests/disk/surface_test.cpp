@@ -232,6 +232,11 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
         {"one 13-sector address on a 16-sector track", lone_b5, "", lost("04/05", "not found\n")},
         {"a WOZ 2 track of no blocks", patched(woz, 256 + 8 * 5 + 2, {0, 0}), "",
          lost("05/00", "no data for its track\n")},
+        {"a WOZ 2 track of no bits", patched(woz, 256 + 8 * 5 + 4, {0, 0, 0, 0}), "",
+         lost("05/00", "no data for its track\n")},
+        {"flux filling its blocks",
+         patched(woz, 256 + 8 + 4, {0, static_cast<std::uint8_t>(woz[256 + 10] * 2), 0, 0}), "",
+         ""},
         {"a CRC of 0: not computed", no_crc, "", ""},
         {"a raw image of a NIB's size without an address field", raw, "", ""},
         {"2IMG of nibbles not 35 tracks", two_img_file(bytes(6656), 2),
@@ -245,9 +250,15 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
         {"2IMG comment and creator data beside the data",
          patched(patched(two_img, 32, {0x40, 0x30, 2, 0, 1}), 40, {63, 0, 0, 0, 1}), "", ""},
     };
-    for (const char* id : {"INFO", "TMAP", "TRKS", "FLUX", "META"})
-        cases.push_back({std::string("a cut in ") + id, cut(id, 10),
+    for (const std::string id : {"INFO", "TMAP", "TRKS", "FLUX", "META"}) {
+        cases.push_back({"a cut in " + id, cut(id.c_str(), 10),
                          woz_error + "(" + id + " chunk runs past the end of the file)\n"});
+        bytes unnamed = woz; // renamed: a chunk of no known kind
+        unnamed[cut(id.c_str(), 0).size()] = 'x';
+        stamp_woz_crc(&unnamed);
+        cases.push_back(
+            {"no " + id, unnamed, id == "META" ? "" : woz_error + "(no " + id + " chunk)\n"});
+    }
     for (const auto& c : cases) {
         const std::string& raw_out = c.raw_out == "=" ? c.open_out : c.raw_out;
         EXPECT_EQ(open_bytes(c.file), c.open_out.empty() ? 0 : -1) << c.name;

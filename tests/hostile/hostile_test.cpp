@@ -140,6 +140,9 @@ TEST(HostileSheets, HugeAndNegativeSizesAreRefusedWithTheirLines) {
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
         {bmp_header(0, 54, 0x40000000, 1, 32, 0),
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
+        // Pixels of just under 4 GiB, which their offset takes past it.
+        {bmp_header(0, 1078, 85932, 49981, 8, 0),
+         data0 + "FFFFFFFC\n" + file0 + rule + "bitmap size too large\n" + refused},
         {bmp_header(0x100, 54, 4096, 4096, 24, 0x3000000),
          rule + "file length 0x100 < 0x3000036\n" + refused},
         {short_file, data0 + "FFFF0000\n" + file0 +
@@ -153,4 +156,12 @@ TEST(HostileSheets, HugeAndNegativeSizesAreRefusedWithTheirLines) {
         test_support::write_file(dir / "sheet.bmp", sheet);
         EXPECT_EQ(run_over_old_map(dir, 1, {"-s", "sheet.bmp"}), lines);
     }
+#if !defined(__SANITIZE_ADDRESS__)
+    // A sheet within every rule whose 256 MiB of pixels the run can't hold.
+    test_support::temp_dir dir;
+    test_support::write_file(dir / "sheet.bmp", bmp_header(0, 1078, 16384, 16384, 8, 0));
+    std::filesystem::resize_file(dir / "sheet.bmp", 1078 + (1u << 28));
+    EXPECT_EQ(run_over_old_map(dir, 1, {"-s", "sheet.bmp"}),
+              data0 + "10000000\n" + file0 + "error: memory exhaust!\n" + sheet_refused);
+#endif
 }

@@ -171,8 +171,8 @@ TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
         {bad_catalog, good, "can't get catalog 'p'\n" + no_disk},
         {both_disks(1, "S\x01HP2"), good, no_file(shape0) + no_shapes},
         {both_disks(1, shape0, "S\x01HP2"), good, no_file(shape1) + no_shapes},
-        {both_disks(1, shape0, shape1, 2048), good,
-         "file size mismatch '" + shape1 + "' 2048 != 4096\nerror: read file 'p/" + shape1 + "'\n" +
+        {both_disks(1, shape0, shape1, 0), good,
+         "file size mismatch '" + shape1 + "' 0 != 4096\nerror: read file 'p/" + shape1 + "'\n" +
              no_shapes},
         {good, bytes(65535, 0), "error: read 'w'\nerror: read image file 'w'\n"},
     };
