@@ -70,26 +70,17 @@ TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {
     built_disk built = sample;
     std::iota(built.bytes.begin() + 17 * 4096, built.bytes.begin() + 17 * 4096 + 256, 0);
     ASSERT_EQ(open_bytes(built.bytes), 0);
-    const vtoc& v = disk.vtoc;
-    std::vector<std::uint8_t> fields = {v.reserved_00, v.catalog_track, v.catalog_sector,
-                                        v.release};
-    const auto add = [&](const auto& more) {
-        fields.insert(fields.end(), more.begin(), more.end());
-    };
-    add(v.reserved_04);
-    fields.push_back(v.volume);
-    add(v.reserved_07);
-    fields.push_back(v.pairs_per_list);
-    add(v.reserved_28);
-    add(std::array{v.last_track, v.direction, v.reserved_32[0], v.reserved_32[1], v.tracks_per_disk,
-                   v.sectors_per_track});
-    fields.push_back(static_cast<std::uint8_t>(v.bytes_per_sector));
-    fields.push_back(static_cast<std::uint8_t>(v.bytes_per_sector >> 8));
-    for (const std::uint32_t map : v.free_bitmaps)
-        for (int k = 0; k < 4; ++k)
-            fields.push_back(static_cast<std::uint8_t>(map >> 8 * k));
-    for (int i = 0; i < 256; ++i)
-        EXPECT_EQ(fields[static_cast<std::size_t>(i)], i);
+    const vtoc& v = disk.vtoc; // each field's first and last byte
+    EXPECT_EQ(
+        std::vector<int>({v.reserved_00, v.catalog_track, v.catalog_sector, v.release,
+                          v.reserved_04[0], v.reserved_04[1], v.volume, v.reserved_07[0],
+                          v.reserved_07[31], v.pairs_per_list, v.reserved_28[0], v.reserved_28[7],
+                          v.last_track, v.direction, v.reserved_32[0], v.reserved_32[1],
+                          v.tracks_per_disk, v.sectors_per_track, v.bytes_per_sector}),
+        std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7, 0x26, 0x27, 0x28, 0x2F, 0x30, 0x31, 0x32, 0x33,
+                          0x34, 0x35, 0x3736}));
+    EXPECT_EQ(std::pair(v.free_bitmaps[0], v.free_bitmaps[49]),
+              std::pair(0x3B3A3938u, 0xFFFEFDFCu));
 
     const std::pair<built_sector, int> links[] = {
         {{0, 5}, 0}, {{0x31, 0}, 0}, {{0x32, 0}, -1}, {{17, 16}, -1}};

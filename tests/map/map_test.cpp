@@ -139,20 +139,36 @@ TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_wher
     EXPECT_EQ(changed(0, 1), std::vector<int>{(242 * 256 + 233) * 1000 + 24});
 }
 
-// One image in ProDOS order as both disks (the demo test compares the orders).
-TEST(run, disks_give_the_map_at_known_places) {
+// One image in ProDOS order as both disks (the demo test compares the orders),
+// in each colour mode: plain and blurred at 4 bits a pixel, NTSC at 24.
+TEST(run, disks_give_the_map_at_known_places_in_each_colour_mode) {
     temp_dir dir;
     write_file(dir / "p", both_disks(2));
-    const auto run = run_qarvex({"--po", "-d1", "p", "-d2", "p"}, dir.path);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "");
-    const std::string bmp = read_file(dir / "kq.Vellmarra.bmp");
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--po", "-d1", "p", "-d2", "p", "-o", "m.bmp", "--overwrite"});
+        const auto result = run_qarvex(args, dir.path);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, "");
+        return read_file(dir / "m.bmp");
+    };
+    const std::string bmp = run({});
     ASSERT_EQ(bmp.size(), bmp_size);
     // A lit line is green at its left end, white inside and violet at its right.
     const std::string lit = "\xCF" + std::string(12, '\xFF') + "\xF3";
     const std::string dark(14, '\0');
     for (int y : {0, 1, 8190, 8191}) // the top left corner, the bottom right
         EXPECT_EQ(picture_bytes(bmp, y, y < 2 ? 0 : 3556), y < 2 ? lit + dark : dark + lit) << y;
+    // Blurred and decoded, the lit line at the top left reaches round the ring
+    // to the last columns: the top row's first 6 and last 6 bytes.
+    for (const auto& [blur, row, ends] :
+         {std::tuple{1, std::size_t{3584},
+                     std::string("\xDF\xFF\xFF\xFF\xFF\xFF\0\0\0\0\0\x0C", 12)},
+          std::tuple{3, std::size_t{3 * 7168},
+                     std::string("c\xB0\x93\x9D\xEA\xE2\x0C\x1E\0\x08\x36\0", 12)}}) {
+        const std::string map = run(std::vector<std::string>(blur, "-B"));
+        ASSERT_EQ(map.size(), row * 8192 + (blur == 1 ? 118 : 54));
+        EXPECT_EQ(map.substr(map.size() - row, 6) + map.substr(map.size() - 6), ends) << blur;
+    }
 }
 
 TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
