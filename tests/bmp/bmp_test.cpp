@@ -155,6 +155,20 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
     EXPECT_EQ(write_palette(f, palette.data(), 257), -1);
     EXPECT_EQ(std::ftell(f), 0);
     std::fclose(f);
+    // A stream with no room for the header, for the palette, or for the rows.
+    for (const auto& [room, part] :
+         {std::pair{50, "bitmap header"}, {100, "palette"}, {130, "bitmap data"}}) {
+        std::vector<char> space(static_cast<std::size_t>(room));
+        std::FILE* small = fmemopen(space.data(), space.size(), "wb");
+        std::setvbuf(small, nullptr, _IONBF, 0);
+        bitmap_header header{};
+        create_bitmap_header(&header, 6, 5, 4);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(write_bitmap(small, &header, f_palette(4).data(), f_pixels(4).data()), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "error: write_bitmap() - can't write " + std::string(part) + "\n");
+        std::fclose(small);
+    }
     // Round trips: widths that end a byte and a row at every place, and height 0.
     for (const std::uint16_t bits : bit_counts)
         for (std::uint32_t w : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 17u, 140001u}) {

@@ -165,9 +165,11 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     const bytes two_img = two_img_file(image, 0);
     bytes raw = image;
     raw.resize(35 * nib_track_bytes, 0x96);
-    bytes with_chunk = woz;
+    bytes with_chunk = woz, odd_chunk = woz; // the second's name has unprintable letters
     with_chunk.insert(with_chunk.end(), {'X', 'T', 'R', 'A', 0, 0, 0, 0});
+    odd_chunk.insert(odd_chunk.end(), {' ', '~', 0x7F, 0x1F, 1, 0, 0, 0});
     stamp_woz_crc(&with_chunk);
+    stamp_woz_crc(&odd_chunk);
     const std::string two_img_error = "2IMG error '" + path() + "' ";
     const std::string woz_error = "WOZ error '" + path() + "' ";
     const auto lost = [&](const char* where, const char* why) {
@@ -184,6 +186,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
         {"a wrong CRC", bad_crc, woz_error + crc_line},
         {"a cut in TRKS' header", cut("TRKS", 2), woz_error + "(chunk header cut short)\n"},
         {"an empty chunk last", with_chunk, "", ""},
+        {"a chunk of an odd name cut", odd_chunk,
+         woz_error + "( ~?? chunk runs past the end of the file)\n"},
         {"a WOZ 1 record of no bits", patched(woz1, 256 + 6656 * 4 + 6648, {0, 0}), "",
          lost("04/00", "no data for its track\n")},
         {"no more than a WOZ signature", bytes(woz.begin(), woz.begin() + 8),

@@ -84,8 +84,8 @@ TEST(tile_shapes, bytes_give_their_pixel_runs_and_tiles_69_to_71_follow_tile_68)
     // Tiles 69 to 71 are rebuilt from tile 68 whatever the files held there.
     bytes file0(4096, 0x3C), file1(4096, 0xE7);
     for (int p = 0; p < 16; ++p) {                                 // tile 68, line p
-        file0[p * 256 + 68] = static_cast<std::uint8_t>(0x80 | p); // stored delayed
-        file1[p * 256 + 68] = static_cast<std::uint8_t>(0x20 + p);
+        file0[p * 256 + 68] = static_cast<std::uint8_t>(0x80 | p); // both halves stored delayed
+        file1[p * 256 + 68] = static_cast<std::uint8_t>(0xA0 + p);
     }
     patch_shape_tiles(file0.data(), file1.data());
     for (int p = 0; p < 16; ++p) {
