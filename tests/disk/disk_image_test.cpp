@@ -66,10 +66,24 @@ TEST_F(DiskTest, EveryBitOfTheCatalogSectorFlippedGivesALineOrTheCatalog) {
 }
 
 TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {
-    // The VTOC's fields at their places: a VTOC whose bytes are their own offsets.
+    // The VTOC's fields at their places: a VTOC whose bytes are their own
+    // offsets; so too the unused bytes of the first catalog sector and HELLO's list.
     built_disk built = sample;
-    std::iota(built.bytes.begin() + 17 * 4096, built.bytes.begin() + 17 * 4096 + 256, 0);
+    const auto own_offsets = [&](int sector, int from, int to) {
+        const auto at = built.bytes.begin() + sector * 256;
+        std::iota(at + from, at + to, static_cast<std::uint8_t>(from));
+    };
+    const std::size_t hello = (17 * 16 + 15) * 256 + 0x0B; // its entry names its list
+    own_offsets(17 * 16, 0, 256);
+    own_offsets(17 * 16 + 15, 3, 11);
+    own_offsets(built.bytes[hello] * 16 + built.bytes[hello + 1], 3, 12);
     ASSERT_EQ(open_bytes(built.bytes), 0);
+    const catalog_sector& first = *disk.catalog;
+    const ts_list& l = *first.entries[0].ts_chain;
+    EXPECT_EQ(
+        std::vector<int>({first.reserved_03[0], first.reserved_03[7], l.reserved_03[0],
+                          l.reserved_03[1], l.sector_offset, l.reserved_07[0], l.reserved_07[4]}),
+        std::vector<int>({3, 10, 3, 4, 0x0605, 7, 11}));
     const vtoc& v = disk.vtoc; // each field's first and last byte
     EXPECT_EQ(
         std::vector<int>({v.reserved_00, v.catalog_track, v.catalog_sector, v.release,
