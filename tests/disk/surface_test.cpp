@@ -251,6 +251,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          two_img_error + "(143360 bytes of data at 64 overlap the comment)\n"},
         {"2IMG data over its creator data", patched(two_img, 40, {63, 0, 0, 0, 2}),
          two_img_error + "(143360 bytes of data at 64 overlap the creator data)\n"},
+        {"2IMG comment of no bytes in the data, creator data at offset 0 (none)",
+         patched(two_img, 32, {100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), "", ""},
         {"2IMG comment and creator data beside the data",
          patched(patched(two_img, 32, {0x40, 0x30, 2, 0, 1}), 40, {63, 0, 0, 0, 1}), "", ""},
     };
