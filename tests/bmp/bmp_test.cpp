@@ -37,14 +37,6 @@ std::vector<std::uint32_t> f_palette(int bits) {
     return palette;
 }
 
-bytes hex(std::string text) {
-    std::erase(text, ' ');
-    bytes out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
 bytes noise(std::uint32_t w, std::uint32_t h, int bits) {
     const unsigned mask = bits == 1 ? 1 : bits == 4 ? 15 : 255;
     bytes pixels(std::size_t{w} * h * ((bits + 7) / 8));
@@ -138,11 +130,13 @@ void expect_sheet_run(const test_support::temp_dir& dir, const std::string& out)
 TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
     // No palette given: zero entries. Pixels above 15 keep only their low 4 bits.
     EXPECT_EQ(write_bytes(6, 5, 4, nullptr, f_pixels(4).data()),
-              hex("424D 8A000000 00000000 76000000 28000000 06000000 05000000 0100 0400"
+              test_support::from_hex(
+                  "424D 8A000000 00000000 76000000 28000000 06000000 05000000 0100 0400"
                   "00000000 14000000 00000000 00000000 00000000 00000000" +
                   std::string(128, '0') + "10000000 10000000 11110000 10000000 11111000"));
     // The bottom row ("#.....") first; each row filled to 4 bytes.
-    EXPECT_EQ(f_file(1, 62), hex("80000000 80000000 F0000000 80000000 F8000000"));
+    EXPECT_EQ(f_file(1, 62),
+              test_support::from_hex("80000000 80000000 F0000000 80000000 F8000000"));
     // Other bit counts, and palettes of 0 or 257 entries, are refused and write nothing.
     std::FILE* f = std::tmpfile();
     const std::vector<std::uint32_t> palette(257);

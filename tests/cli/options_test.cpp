@@ -1,6 +1,5 @@
-// The command line as a user meets it: the built tool run in an empty
-// directory, with every parsing outcome checked for its exact output, an empty
-// standard error and status 1.
+// The command line as a user meets it: every parsing outcome of the built tool,
+// run in an empty folder, with its exact output, nothing on standard error, status 1.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,9 +1,7 @@
-// The output file and its overwrite question, end to end. Most runs draw a
-// 16 x 16 tile sheet of 1 x 1 tiles over a world map of tile 5: a 256 x 256
-// picture, small enough to run many times. Stop signals and runs at once use
-// the 176 MB NTSC map of the demo disks, whose write lasts long enough to be
-// hit. After every run the output holds the old file byte for byte or the
-// whole new picture, and nothing else is left beside it.
+// The output file and its overwrite question, end to end, mostly on a 16 x 16
+// sheet of 1 x 1 tiles over a world of tile 5 (a 256 x 256 picture); stop signals
+// and runs at once hit the long write of the demo disks' NTSC map. After each run
+// the output holds the old file byte for byte or the whole new picture, alone.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -107,9 +105,8 @@ std::string as_ordinary_user() {
     return can ? "exec " + as_nobody + " \"$0\" \"$@\"" : "";
 }
 
-// Run as an ordinary user, for whom a read-only file is refused as a
-// directory, a missing folder, a folder that takes no new file and a full
-// device are; nothing in the folder changes.
+// As an ordinary user, a read-only file is refused as a directory, a missing
+// folder, a folder that takes no new file and a full device are; nothing changes.
 TEST(OutputFile, PathsThatCannotBeWrittenFailWithTheirLines) {
     const std::string script = as_ordinary_user();
     if (script.empty())
@@ -145,10 +142,9 @@ TEST(OutputFile, PathsThatCannotBeWrittenFailWithTheirLines) {
     }
 }
 
-// Files of root that nobody may write but not replace (in a folder nobody
-// may not write, in a sticky folder, in nobody's folder where a new file
-// would be nobody's, or with a second link) are written in place after a
-// line saying so.
+// Files of root that nobody may write but not replace (a folder nobody may not
+// write, a sticky folder, nobody's folder, a second link) are written in place
+// after a line saying so.
 TEST(OutputFile, AFileThatCannotBeReplacedIsWrittenInPlace) {
     const std::string script = as_ordinary_user();
     if (geteuid() != 0 || script.empty())
@@ -186,10 +182,9 @@ TEST(OutputFile, AFileThatCannotBeReplacedIsWrittenInPlace) {
     }
 }
 
-// A file size limit below the picture ends the run by its signal (status
-// 153 in the shell) or, with the signal ignored, fails the write; a full disk
-// fails it too, and a file written in place there is refused before a byte
-// of it changes; a read-only file system is named before anything is read.
+// A file size limit ends the run by its signal (status 153) or, ignored, fails
+// the write; so does a full disk, where a file written in place is refused before
+// it changes; a read-only file system is named before anything is read.
 TEST(OutputFile, AFileSizeLimitOrAFullDiskLeavesTheOldFile) {
     tiny_run run(true);
     run.args.push_back("--overwrite");
@@ -303,9 +298,8 @@ TEST(OutputFile, ALinkStaysALinkAndModesStayAsTheyWere) {
                                          "-0.tmp, id, maps, new.bmp, o, sheet.bmp, world.dsk");
 }
 
-// Standard output by every name, over a file that holds data, opened both
-// ways, or a pipe: the picture lands between the lines written before and
-// after it and nothing of the file is lost.
+// Standard output by every name, over a file opened both ways or a pipe: the
+// picture lands between the lines before and after it, and nothing is lost.
 TEST(OutputFile, StandardOutputTakesThePictureWhereItStands) {
     tiny_run run;
     run.args.push_back("--overwrite");

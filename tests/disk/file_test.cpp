@@ -1,7 +1,6 @@
 // Reading files: the name key, header lengths by type, the sector budget, the
-// size warning, deleted and missing files, and pairs and lists outside the
-// image; and real disks that nobody on this project made: the DOS 3.3 System
-// Master in both orders, and a ProDOS disk.
+// size warning, deleted and missing files, pairs and lists off the image; and
+// real disks: the DOS 3.3 System Master in both orders, and a ProDOS disk.
 #include <tuple>
 
 #include "disk/disk_fixture.h"

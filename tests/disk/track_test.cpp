@@ -10,24 +10,18 @@
 #include <gtest/gtest.h>
 
 #include "disk/image_load.h"
+#include "support/run_tool.h"
 
 namespace {
 
 using bytes = std::vector<std::uint8_t>;
-
-bytes from_hex(const std::string& hex) {
-    bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 // Track 0 of dos33master_2.woz through the latch, from its first address
 // field after the 100th disk byte to the end of that sector's data field:
 // D5 AA 96, volume 254, track 0, sector 1, checksum, DE AA EB; seven sync
 // bytes; D5 AA AD, 343 bytes, DE AA EB.
 // clang-format off
-const bytes real_sector = from_hex(
+const bytes real_sector = test_support::from_hex(
     "D5AA96FFFEAAAAAAABFFFFDEAAEBFFFFFFFFFFFFFFD5AAADA7E9DD96B6F4DC9D9ECEB9A7F7F3AE9FAEAC9797E7F9B6DB"
     "ECACD7D99AB5BADBE6EFCFDE97AEDBDDB2DBFEACB4B4CEAFE9E9D6DCA6DADC9ABBA7BD96BFACB49DD6DBB4BEABB2AEAC"
     "DFDBA69BA7AFD7F5CDBFBDAFB3B2D7F2F2F2FADFDACEFFE5E5D9CEFFE5DFE9FEF79AE7F6DDEBFADBEDFEFEF7EDA7F5F5"
@@ -38,7 +32,7 @@ const bytes real_sector = from_hex(
     "E6A7CFBEBAB6CFBECDFCD6DDD9F7EAD3FDFBE9F4D3B7F3EBEAE6BAE5AFFF97DEAAEB");
 constexpr std::ptrdiff_t data_mark_at = 21;
 // Track 0, logical sector 7 (physical 1) of dos33-system-master.dsk.
-const bytes real_sector_bytes = from_hex(
+const bytes real_sector_bytes = test_support::from_hex(
     "84488549A0028CF806A0048CF804A001B148AAA00FD148F01B8A48B148AA68489148BD8EC0A008BD8CC0DD8CC0D0F688"
     "D0F868AABD8EC0BD8CC0A008BD8CC0486848688EF805DD8CC0D00388D0EE08BD89C0A006B148993600C8C00AD0F6A003"
     "B13C8547A002B148A010D148F006914828A000086A9005BD8AC0B003BD8BC066352808D00BA00720003A88D0FAAEF805"

@@ -1,8 +1,6 @@
-// Hostile inputs through the built tool, run under a memory limit: T/S list
-// chains through every sector or looping back, pairs outside the image, the
-// bound on the lists of a whole disk, BMP headers of huge or negative sizes.
-// Each ends with its lines and status 1, and an old map stays as it was, even
-// with "--overwrite". Catalog loops and images cut short are the disk tests'.
+// Hostile inputs through the built tool under a memory limit: T/S list chains
+// through every sector or looping, pairs off the image, BMP headers of huge or
+// negative sizes. Each ends with its lines and status 1; an old map stays as it was.
 #include <cstdint>
 #include <utility>
 

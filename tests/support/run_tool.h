@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,6 +37,15 @@ inline void write_file(const std::filesystem::path& path, std::string_view bytes
 
 inline void write_file(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
     write_file(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+// The bytes written in hexadecimal digits, spaces between them ignored.
+inline std::vector<std::uint8_t> from_hex(std::string text) {
+    std::erase(text, ' ');
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    return out;
 }
 
 // Quotes one argument for /bin/sh.
