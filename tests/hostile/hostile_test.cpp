@@ -138,6 +138,10 @@ TEST(HostileSheets, HugeAndNegativeSizesAreRefusedWithTheirLines) {
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
         {bmp_header(0, 54, 0x40000000, 1, 32, 0),
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
+        // The widest picture, one row of 256 MiB, is not refused as too large.
+        {bmp_header(0, 62, 0x7FFFFFFF, 1, 1, 0), data0 + "10000000\n" + file0 +
+                                                     "error: read_bitmap() - can't read palette\n" +
+                                                     sheet_refused},
         // Pixels of just under 4 GiB, which their offset takes past it.
         {bmp_header(0, 1078, 85932, 49981, 8, 0),
          data0 + "FFFFFFFC\n" + file0 + rule + "bitmap size too large\n" + refused},
