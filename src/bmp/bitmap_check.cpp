@@ -71,7 +71,7 @@ int check_size_limits(const bitmap_header* header) {
     const std::uint64_t offset = header->data_offset;
     // Width and row are tested first, so each product after them stays below 2^64.
     if (width > max_width || row > max_row_bytes || pixel_bytes * height > max_bytes ||
-        row * height > max_bytes || offset + row * height > max_bytes) {
+        offset + row * height > max_bytes) {
         std::printf("error: check_bitmap_header() - bitmap size too large\n");
         return -1;
     }

@@ -70,8 +70,8 @@ int copy_further_sectors(const disk_image* disk, const file_entry* entry, copy_s
     const ts_list* list = entry->ts_chain;
     for (std::size_t i = 1;; ++i) {
         if (i == list->pairs.size()) {
-            --budget; // the next list's own sector
-            if (budget <= 0 || list->next == nullptr)
+            --budget; // the next list's own sector, checked with the pair's
+            if (list->next == nullptr)
                 return 0;
             list = list->next;
             i = 0;
