@@ -26,6 +26,7 @@ TEST(PageEntry, DemoDisksAreMadeToldApartAndRead) {
         EXPECT_EQ(web_read_world_map(world.c_str(), order, maps[0].data()), 0);
     }
     EXPECT_EQ(web_read_world_map("", 1, maps[0].data()), -1);
+    EXPECT_EQ(web_make_demo("", world.c_str(), 1), -1);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(maps[0] == maps[1]); // the same world in either order
     EXPECT_NE(std::count(maps[0].begin(), maps[0].end(), maps[0][0]), 65536);
