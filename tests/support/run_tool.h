@@ -109,19 +109,4 @@ inline tool_result run_qarvex(std::vector<std::string> args, const std::filesyst
     return run_program("/bin/sh", args, dir, stdin_text);
 }
 
-// The folder of real Apple II disk images, or an empty path when it is absent.
-inline std::filesystem::path real_disks() {
-    const std::filesystem::path dir = QARVEX_REAL_DISKS;
-    std::error_code ignored;
-    return std::filesystem::is_directory(dir, ignored) ? dir : std::filesystem::path();
-}
-
 } // namespace test_support
-
-// Skips the current test, saying why, when the real disk images are absent.
-#define REQUIRE_REAL_DISKS()                                                                       \
-    do {                                                                                           \
-        if (test_support::real_disks().empty())                                                    \
-            GTEST_SKIP() << "real disk images not found at " QARVEX_REAL_DISKS                     \
-                            " (the CMake cache variable QARVEX_REAL_DISKS); skipping";             \
-    } while (0)
