@@ -35,7 +35,7 @@ inline built_disk sample_disk() {
     add_file(&built, "BIG", 0x01, basic_file_contents(counting_bytes(130 * 256 - 2, 5)));
     add_file(&built, "GONE", 0x00, {6});
     delete_last_file(&built);
-    add_file(&built, "SEVEN", 0x00, {7});
+    add_file(&built, "SEVEN", 0x04, binary_file_contents(0x300, {7})); // 1 byte long
     add_file(&built, "EIGHT", 0x00, {8}); // the first entry of the second catalog sector
     return built;
 }

@@ -105,10 +105,12 @@ TEST_F(DiskTest, CatalogLinkLimitsAndEveryLoopPosition) {
             EXPECT_EQ(open_bytes(built.bytes, 1, 0), -1) << where;
             EXPECT_EQ(disk.catalog, nullptr) << where;
             ASSERT_EQ(open_bytes(built.bytes, 1, 1), 0) << where;
-            int length = 0;
-            for (const catalog_sector* c = disk.catalog; c != nullptr; c = c->next)
+            int length = 1;
+            const catalog_sector* last = disk.catalog;
+            for (; last->next != nullptr; last = last->next)
                 ++length;
             EXPECT_EQ(length, k == 15 && j == 15 ? 2 : 16 - k) << where;
+            EXPECT_EQ(last->next_track + last->next_sector, 0) << where; // the loop cut
             EXPECT_EQ(find_file_entry(&disk, "HELLO"), &disk.catalog->entries[0]) << where;
         }
     }

@@ -25,6 +25,7 @@ TEST_F(DiskTest, FilesByKeyTypeLengthAndBudget) {
         {"TEXT", 5000, 4096, 16 * 256, counting_bytes(4096, 3), ""},
         {"REL", 0x110, 0x110, 0x110, counting_bytes(0x110, 4), ""},
         {"BIG", 33278, 33278, 33278, counting_bytes(33278, 5), ""},
+        {"SEVEN", 9, 1, 1, {7}, "file size mismatch 'SEVEN' 1 != 9\n"},
         {"GONE", 9, -1, -1, {}, ""},
         {"NONE", 0, -1, -1, {}, "file not found 'NONE'\n"}, // writes nothing
     };

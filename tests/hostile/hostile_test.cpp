@@ -138,6 +138,11 @@ TEST(HostileSheets, HugeAndNegativeSizesAreRefusedWithTheirLines) {
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
         {bmp_header(0, 54, 0x40000000, 1, 32, 0),
          data0 + "0\n" + file0 + rule + "bitmap size too large\n" + refused},
+        // Wider than an int; pixels of 4 GiB in memory, though their rows take 512 MiB.
+        {bmp_header(0, 62, 0x80000000u, 1, 1, 0),
+         data0 + "10000000\n" + file0 + rule + "bitmap size too large\n" + refused},
+        {bmp_header(0, 62, 65536, 65536, 1, 0),
+         data0 + "20000000\n" + file0 + rule + "bitmap size too large\n" + refused},
         // The widest picture, one row of 256 MiB, is not refused as too large.
         {bmp_header(0, 62, 0x7FFFFFFF, 1, 1, 0), data0 + "10000000\n" + file0 +
                                                      "error: read_bitmap() - can't read palette\n" +
