@@ -105,12 +105,16 @@ TEST(HostileDisks, ListChainsAndPairsOffTheDisk) {
         }
 }
 
-// A pipe giving more than any disk image holds is refused once it has.
+// A pipe giving more than any disk image holds is refused once it has; one
+// giving exactly that much is read.
 TEST(HostileDisks, APipeLongerThanAnyDiskIsRefused) {
     test_support::temp_dir dir;
     EXPECT_EQ(run_over_old_map(dir, 2, {"-d1", "/dev/stdin"}, "head -c 41944577 /dev/zero | "),
               "disk image too large '/dev/stdin' (more than 41944576 bytes)\n"
               "error: read disk image '/dev/stdin'\nerror: read shapes from disk image\n");
+    EXPECT_EQ(run_over_old_map(dir, 2, {"-d1", "/dev/stdin"}, "head -c 41944576 /dev/zero | "),
+              "file not found 'S\x01HP0'\nerror: can't get file '/dev/stdin/S\x01HP0'\n"
+              "error: read shapes from disk image\n");
 }
 
 // Each is refused before a buffer is sized from it: under the run's memory
