@@ -1,6 +1,5 @@
-// Disk images other than raw ones: every format decodes to the sectors it was
-// made from (each track's ring ending inside a sector), the real files decode
-// as floptool reads them and give a line when cut, and damaged files give their lines.
+// Disk images other than raw ones: every format decodes to the sectors it was made
+// from, real files as floptool reads them and to a line when cut; damage gives lines.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -104,9 +103,8 @@ TEST_F(DiskTest, RealFilesGiveALineForEveryCutAndDecodeAsFloptoolReadsThem) {
         return capture([&] { return open_disk_image(&disk, file.string().c_str(), 2, 0); });
     };
 
-    // floptool reads neither NB2 files nor 2IMG files of 5.25-inch disks: the
-    // NB2 System Master is checked against what its README says (every sector
-    // decodes; its VTOC and catalog), the 2IMG disk against its data bytes.
+    // floptool reads neither NB2 nor 5.25-inch 2IMG files: the NB2 System Master is
+    // checked against its README (every sector, VTOC, catalog), the 2IMG by its data.
     ASSERT_EQ(open_fixture(formats / "dos33-master.nb2"), 0);
     EXPECT_EQ(std::count(disk.decoded->state.begin(), disk.decoded->state.end(), sector_good), 560);
     EXPECT_EQ(disk.vtoc.release * 0x100 + disk.vtoc.volume, 0x3FE);

@@ -121,9 +121,8 @@ TEST(compose_map, map_bytes_land_at_their_places_and_gates_and_balloon_only_wher
                 places.push_back(place * 1000 + with[place]); // and the tile drawn there
         return places;
     };
-    // Each phase alone moves one place to the gate tile, the same with bits above 7
-    // set; the eight are apart, and all eight together are "-g". Phase 1 stands at
-    // (224, 133) over map byte 36,432, phase 3 at (38, 224); the balloon at (233, 242).
+    // Each phase alone moves one place to the gate tile, bits above 7 or not; the eight
+    // are apart and together "-g". Phase 1 is at (224, 133), 3 at (38, 224); the balloon.
     std::vector<int> all_gates;
     for (int k = 0; k < 8; ++k) {
         const std::vector<int> gate = changed(1u << k, 0);
@@ -204,9 +203,8 @@ TEST(run, every_failing_stage_says_so_and_ends_with_status_1) {
     }
 }
 
-// The options through the whole run, on a sheet of 1 x 1 pixel tiles at 8 bits
-// (tile t drawn as index t, never coloured) and a world of tile 0: the
-// 256 x 256 map shows the tile of every place, as the composition draws it.
+// The options through the whole run on a sheet of 1 x 1 tiles at 8 bits (tile t as
+// index t, never coloured) and a world of tile 0: the map as the composition draws it.
 TEST(run, gate_and_balloon_options_draw_their_tiles_and_no_others) {
     temp_dir dir;
     bytes tiles(256);

@@ -188,10 +188,9 @@ TEST(NtscDecode, OutOfMemoryLeavesThePictureUnchanged) {
     EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
 }
 
-// Random scan lines at every width to 18 and at wider ones where the row ends meet or
-// part, or a long row ends in a short step of columns. 14 samples at a time repeat a
-// colour pattern (long runs of one hue), `noise` percent flipped, now and then a marker
-// first; odd rows hold rubbish.
+// Random scan lines at every width to 18, at wider ones where the row ends meet or part,
+// and long rows ending in a short step. 14 samples at a time repeat a colour pattern,
+// `noise` percent flipped, now and then a marker first; odd rows hold rubbish.
 TEST(ColourPasses, MatchTheSlowModels) {
     std::mt19937 random(1983);
     for (int width : {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,   13,  14,
