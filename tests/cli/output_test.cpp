@@ -360,19 +360,27 @@ struct ntsc_run {
         EXPECT_EQ(waitpid(pid, &status, 0), pid);
         return status;
     }
-    // Holds a run once its temporary file, named for its process id, has
-    // `at` bytes; false when the run ended first, *status saying how.
-    bool hold_at(pid_t pid, std::uintmax_t at, int* status) const {
-        const fs::path temp = dir.path / (".qarvex-" + std::to_string(pid) + "-0.tmp");
-        while (waitpid(pid, status, WNOHANG) == 0) {
-            if (std::error_code none; fs::file_size(temp, none) >= at && !none) {
-                kill(pid, SIGSTOP);
-                EXPECT_EQ(waitpid(pid, status, WUNTRACED), pid);
-                return WIFSTOPPED(*status);
+    // Starts runs, each after reset(), until one is held once its temporary
+    // file, named for its process id, has `at` bytes (on a busy machine a run
+    // may end first): its id, or 0 after 20 tries.
+    template <typename Reset>
+    pid_t start_held(const std::vector<std::string>& with, std::uintmax_t at, Reset reset) const {
+        for (int tries = 0; tries < 20; ++tries) {
+            reset();
+            const pid_t pid = start(with);
+            const fs::path temp = dir.path / (".qarvex-" + std::to_string(pid) + "-0.tmp");
+            int status = 0;
+            while (waitpid(pid, &status, WNOHANG) == 0) {
+                if (std::error_code none; fs::file_size(temp, none) >= at && !none) {
+                    kill(pid, SIGSTOP);
+                    EXPECT_EQ(waitpid(pid, &status, WUNTRACED), pid);
+                    if (WIFSTOPPED(status))
+                        return pid;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        return false;
+        return 0;
     }
     bool map_is(const std::string& name) const {
         return std::system(("cd " + shell_quote(dir.path.string()) + " && cmp -s map.bmp " + name)
@@ -394,15 +402,15 @@ TEST(OutputFile, StopSignalsAndRunsAtOnceLeaveTheOldMapOrAWholeOne) {
         // Early in the write (its first bytes) and half-way.
         for (const std::uintmax_t at : {16, 88 << 20}) {
             const bool fresh = signal_number == SIGTERM; // no old map: none may be left
-            fs::remove(run.map);
-            if (!fresh)
-                write_file(run.map, old_bytes);
-            const pid_t pid = run.start(run.args);
-            int status = 0;
-            ASSERT_TRUE(run.hold_at(pid, at, &status)) << signal_number << " at " << at;
+            const pid_t pid = run.start_held(run.args, at, [&] {
+                fs::remove(run.map);
+                if (!fresh)
+                    write_file(run.map, old_bytes);
+            });
+            ASSERT_NE(pid, 0) << signal_number << " at " << at;
             kill(pid, signal_number);
             kill(pid, SIGCONT);
-            status = ntsc_run::wait_for(pid);
+            const int status = ntsc_run::wait_for(pid);
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number)
                 << signal_number << " at " << at;
             EXPECT_EQ(listing(run.dir.path), fresh ? without_map : files);
@@ -415,15 +423,15 @@ TEST(OutputFile, StopSignalsAndRunsAtOnceLeaveTheOldMapOrAWholeOne) {
     // NTSC run is held in the middle of its write (written in place, the NTSC
     // run's last bytes would land on the 4-bit map).
     for (int round = 0; round < 3; ++round) {
-        write_file(run.map, old_bytes);
-        const pid_t first = run.start(run.args);
-        int status = 0;
-        const bool held = round == 2 && run.hold_at(first, 64 << 20, &status);
-        EXPECT_EQ(held, round == 2);
+        const bool held = round == 2;
+        const auto reset = [&] { write_file(run.map, old_bytes); };
+        const pid_t first =
+            held ? run.start_held(run.args, 64 << 20, reset) : (reset(), run.start(run.args));
+        ASSERT_NE(first, 0);
         EXPECT_EQ(ntsc_run::wait_for(run.start(blurred)), 0);
         if (held)
             kill(first, SIGCONT);
-        EXPECT_EQ(round < 2 || held ? ntsc_run::wait_for(first) : status, 0);
+        EXPECT_EQ(ntsc_run::wait_for(first), 0);
         EXPECT_TRUE(run.map_is("ntsc.bmp") || (!held && run.map_is("blurred.bmp")));
         EXPECT_EQ(listing(run.dir.path), files);
     }
