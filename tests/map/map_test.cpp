@@ -1,5 +1,5 @@
 // Tile shapes, the map laid out from a sheet of 1 x 1 pixel tiles, and the
-// whole run of the built qarvex on disks of our own builder and the demo's.
+// whole run of the built qarvex on disks of our own builder.
 #include "map/map.h"
 
 #include <gtest/gtest.h>
@@ -233,19 +233,3 @@ TEST(run, gate_and_balloon_options_draw_their_tiles_and_no_others) {
                 << options[0] << " at " << place % 256 << ", " << place / 256;
     }
 }
-
-#ifdef QARVEX_DEMO
-// The demo's disks, written in either sector order, give the same map.
-TEST(run, demo_disks_draw_alike_in_either_order) {
-    temp_dir dos, prodos;
-    ASSERT_EQ(run_program(QARVEX_DEMO, {dos.path.string()}, dos.path).status, 0);
-    ASSERT_EQ(run_program(QARVEX_DEMO, {"--po", prodos.path.string()}, prodos.path).status, 0);
-    const auto dos_run = run_qarvex({"-g", "-b"}, dos.path);
-    const auto prodos_run = run_qarvex({"--po", "-g", "-b"}, prodos.path);
-    EXPECT_EQ(dos_run.status + prodos_run.status, 0) << dos_run.out << prodos_run.out;
-    EXPECT_EQ(dos_run.out + prodos_run.out, "");
-    const std::string map = read_file(dos / "kq.Vellmarra.bmp");
-    EXPECT_EQ(map.size(), bmp_size);
-    EXPECT_TRUE(map == read_file(prodos / "kq.Vellmarra.bmp"));
-}
-#endif
