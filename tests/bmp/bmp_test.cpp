@@ -147,6 +147,7 @@ TEST(bitmap, writes_golden_bytes_and_reads_them_back) {
     }
     EXPECT_EQ(write_palette(f, palette.data(), 0), -1);
     EXPECT_EQ(write_palette(f, palette.data(), 257), -1);
+    EXPECT_EQ(read_palette(f, nullptr, 0) + read_palette(f, nullptr, 257), -2);
     EXPECT_EQ(std::ftell(f), 0);
     EXPECT_EQ(write_palette(f, palette.data(), 1) + write_palette(f, palette.data(), 256), 0);
     EXPECT_EQ(std::ftell(f), 1028);

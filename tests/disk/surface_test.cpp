@@ -161,8 +161,9 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
     std::search(lone_b5.begin() + 4 * nib_track_bytes, lone_b5.end(), mark.begin(), mark.end())[2] =
         0xB5; // the first address mark of track 4
     const bytes two_img = two_img_file(image, 0);
-    bytes raw = image;
+    bytes raw = image, marked_end; // the second's first ring ends in an address mark
     raw.resize(35 * nib_track_bytes, 0x96);
+    marked_end = patched(raw, nib_track_bytes - 3, {0xD5, 0xAA, 0x96});
     bytes with_chunk = woz, odd_chunk = woz; // the second's name has unprintable letters
     with_chunk.insert(with_chunk.end(), {'X', 'T', 'R', 'A', 0, 0, 0, 0});
     odd_chunk.insert(odd_chunk.end(), {' ', '~', 0x7F, 0x1F, 1, 0, 0, 0});
@@ -241,6 +242,8 @@ TEST_F(DiskTest, DamagedFilesGiveTheirLines) {
          ""},
         {"a CRC of 0: not computed", no_crc, "", ""},
         {"a raw image of a NIB's size without an address field", raw, "", ""},
+        {"a NIB whose first ring ends in an address mark", marked_end,
+         lost("11/00", "not found\n") + no_catalog, lost("00/00", "not found\n")},
         {"2IMG of nibbles not 35 tracks", two_img_file(bytes(6656), 2),
          two_img_error + "(6656 bytes of nibbles, not 35 tracks)\n"},
         {"2IMG data inside its header", patched(two_img, 24, {63}),
